@@ -1,0 +1,14 @@
+// Sub-commands of orvatool. Each takes the arguments after its own name and
+// returns the process exit status.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace orvatool {
+
+using Args = std::vector<std::string>;
+
+int RunArchive(const Args& args);
+
+}  // namespace orvatool
