@@ -14,6 +14,8 @@
 namespace orva {
 namespace {
 
+using orvatest::ReadAll;
+
 std::vector<ArchiveSource> SampleSources() {
   std::vector<ArchiveSource> s(5);
   s[0].name = "start.osb";
@@ -27,13 +29,6 @@ std::vector<ArchiveSource> SampleSources() {
   s[4].data = orvatest::SampleBytes(1, 4, false);
   s[4].checksumOfSource = true;
   return s;
-}
-
-std::string ReadAll(TStream& s) {
-  std::string out(static_cast<size_t>(s.GetSize()), '\0');
-  s.SetPosition(0);
-  if (!out.empty()) s.ReadExact(out.data(), static_cast<int64_t>(out.size()));
-  return out;
 }
 
 using Layout = ArchiveLayout;

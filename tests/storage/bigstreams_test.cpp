@@ -15,7 +15,7 @@
 namespace orva {
 namespace {
 
-std::string ReadAll(TStream& s, int64_t chunk = 7) {
+std::string ReadInChunks(TStream& s, int64_t chunk = 7) {
   std::string out;
   std::vector<char> buf(static_cast<size_t>(chunk));
   for (;;) {
@@ -44,7 +44,7 @@ TEST(BigFileStream, WritesAndReadsAcrossParts) {
   EXPECT_EQ(orvatest::ReadFile(dir / "big.001"), text.substr(16, 16));
   TMxBigFileStream in(path, FileOpenMode::Read, 16);
   EXPECT_EQ(in.GetSize(), 36);
-  EXPECT_EQ(ReadAll(in), text);
+  EXPECT_EQ(ReadInChunks(in), text);
   in.SetPosition(14);
   char buf[6];
   EXPECT_EQ(in.Read(buf, 6), 6);
@@ -99,7 +99,7 @@ TEST(RangeStream, ClampsSeeksAndReadsToItsWindow) {
   TMxMemoryStream src("0123456789");
   TRangeStream r(src, 3, 4);
   EXPECT_EQ(r.GetSize(), 4);
-  EXPECT_EQ(ReadAll(r), "3456");
+  EXPECT_EQ(ReadInChunks(r), "3456");
   r.SetPosition(-5);
   EXPECT_EQ(r.GetPosition(), 0);
   r.SetPosition(99);
@@ -114,19 +114,19 @@ TEST(RangeStream, EmptyRangeAndToTheEnd) {
   TMxMemoryStream src("0123456789");
   TRangeStream empty(src, 3, 0);
   EXPECT_EQ(empty.GetSize(), 0);
-  EXPECT_EQ(ReadAll(empty), "");
+  EXPECT_EQ(ReadInChunks(empty), "");
   TRangeStream rest(src, 6, TRangeStream::kToEnd);
   EXPECT_EQ(rest.GetSize(), 4);
-  EXPECT_EQ(ReadAll(rest), "6789");
+  EXPECT_EQ(ReadInChunks(rest), "6789");
   TRangeStream beyond(src, 20, 5);
-  EXPECT_EQ(ReadAll(beyond), "");
+  EXPECT_EQ(ReadInChunks(beyond), "");
 }
 
 TEST(RangeStream, OwnsAFileStream) {
   orvatest::TempDir dir;
   orvatest::WriteFile(dir / "a.bin", "headerPAYLOADtrailer");
   TFileRangeStream r(dir / "a.bin", 6, 7);
-  EXPECT_EQ(ReadAll(r), "PAYLOAD");
+  EXPECT_EQ(ReadInChunks(r), "PAYLOAD");
 }
 
 TEST(ScrambleRangeStream, ReadsTheUnscrambledBytesAtEveryPosition) {
@@ -136,7 +136,7 @@ TEST(ScrambleRangeStream, ReadsTheUnscrambledBytesAtEveryPosition) {
   TMxMemoryStream holder(std::string("pre") + scrambled.AsString() + "post");
   TScrambleRangeStream r(holder, 3, scrambled.GetSize());
   EXPECT_EQ(r.GetSize(), 10000);
-  std::string all = ReadAll(r, 1234);
+  std::string all = ReadInChunks(r, 1234);
   EXPECT_EQ(all, std::string(data.begin(), data.end()));
   for (int64_t p : {0, 299, 300, 301, 5555, 9990}) {
     r.SetPosition(p);
@@ -163,7 +163,7 @@ TEST(RangeStream, SeparateStreamsReadInParallel) {
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([&, t] {
       TFileRangeStream r(dir / "d.bin", t * 1000, 100000);
-      std::string got = ReadAll(r, 4096);
+      std::string got = ReadInChunks(r, 4096);
       if (got == std::string(data.begin() + t * 1000, data.begin() + t * 1000 + 100000)) ++good;
     });
   }

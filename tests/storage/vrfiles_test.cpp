@@ -13,6 +13,8 @@
 namespace orva {
 namespace {
 
+using orvatest::ReadAll;
+
 namespace fs = std::filesystem;
 using platform::MessageResult;
 
@@ -21,13 +23,6 @@ ArchiveSource Src(const std::string& name, const std::string& text) {
   s.name = name;
   s.data = orvatest::Bytes(text);
   return s;
-}
-
-std::string ReadAll(TStream& s) {
-  std::string out(static_cast<size_t>(s.GetSize()), '\0');
-  s.SetPosition(0);
-  if (!out.empty()) s.ReadExact(out.data(), static_cast<int64_t>(out.size()));
-  return out;
 }
 
 std::string Load(TVrFileManager& m, const std::string& name) {
