@@ -128,7 +128,7 @@ std::string ToUtf8(std::string_view in) {
 std::string FromUtf8(std::string_view in) {
   if (IsAscii(in)) return std::string(in);
   thread_local Iconv conv("CP932", "UTF-8");
-  if (!conv.ok()) throw OrvaError::Utf8("CP932 conversion is not available (iconv)");
+  if (!conv.ok()) throw OrvaError::Unconverted("CP932 conversion is not available (iconv)");
   iconv_t cd = conv.get();
   std::string out(in.size() + 8, '\0');
   char* src = const_cast<char*>(in.data());
@@ -145,7 +145,7 @@ std::string FromUtf8(std::string_view in) {
       dstLeft = out.size() - used;
       continue;
     }
-    throw OrvaError::Utf8("text cannot be represented in CP932: \"" + std::string(in) + "\"");
+    throw OrvaError::Unconverted("text cannot be represented in CP932: \"" + std::string(in) + "\"");
   }
   out.resize(static_cast<size_t>(dst - out.data()));
   return out;

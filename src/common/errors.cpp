@@ -20,6 +20,10 @@ OrvaError OrvaError::Utf8(std::string_view utf8Message) {
   return OrvaError(Utf8Tag{}, std::string(utf8Message), std::move(cp));
 }
 
+OrvaError OrvaError::Unconverted(std::string_view utf8Message) {
+  return OrvaError(Utf8Tag{}, std::string(utf8Message), std::string(utf8Message));
+}
+
 OrvaError OrvaError::Format(std::string_view utf8Pattern, std::string_view cp932Arg) {
   std::string pattern = Sys(utf8Pattern);
   std::string out;

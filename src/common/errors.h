@@ -16,6 +16,8 @@ class OrvaError : public std::exception {
 
   // From a message written in UTF-8 (source literals, host file names).
   static OrvaError Utf8(std::string_view utf8Message);
+  // A UTF-8 message kept as it is (for failures of the conversion itself).
+  static OrvaError Unconverted(std::string_view utf8Message);
 
   // "%s" in the UTF-8 pattern is replaced by the CP932 argument, as the
   // system's formats like "%s:ファイルがありません" do.

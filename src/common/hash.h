@@ -48,6 +48,9 @@ class THashCollectionBase {
   virtual ~THashCollectionBase() = default;
   THashCollectionBase(const THashCollectionBase&) = delete;
   THashCollectionBase& operator=(const THashCollectionBase&) = delete;
+  // Items live behind pointers, so the chains survive a move.
+  THashCollectionBase(THashCollectionBase&&) = default;
+  THashCollectionBase& operator=(THashCollectionBase&&) = default;
 
   static uint8_t BucketOf(std::string_view name);
 

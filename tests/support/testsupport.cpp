@@ -9,6 +9,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "common/streams.h"
+
 namespace orvatest {
 
 TempDir::TempDir() {
@@ -52,6 +54,13 @@ std::vector<uint8_t> SampleBytes(size_t n, uint32_t seed, bool compressible) {
     x ^= x << 5;
     out[i] = compressible ? static_cast<uint8_t>("abcdefgh"[x % 8]) : static_cast<uint8_t>(x);
   }
+  return out;
+}
+
+std::string ReadAll(orva::TStream& s) {
+  std::string out(static_cast<size_t>(s.GetSize()), '\0');
+  s.SetPosition(0);
+  if (!out.empty()) s.ReadExact(out.data(), static_cast<int64_t>(out.size()));
   return out;
 }
 

@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+namespace orva {
+class TStream;
+}
+
 namespace orvatest {
 
 // A private folder removed with everything in it when the object goes.
@@ -28,6 +32,8 @@ std::string ReadFile(const std::string& path);
 std::vector<uint8_t> Bytes(const std::string& s);
 // Deterministic pseudo-random bytes (compressible when `compressible`).
 std::vector<uint8_t> SampleBytes(size_t n, uint32_t seed, bool compressible = true);
+// Every byte of a stream, read from position 0.
+std::string ReadAll(orva::TStream& s);
 // Runs a shell command, returns its exit status; output goes to *out.
 int RunCommand(const std::string& command, std::string* out = nullptr);
 

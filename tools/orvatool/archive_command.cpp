@@ -26,7 +26,7 @@ namespace {
 const char kArchiveUsage[] =
     "usage:\n"
     "  orvatool archive list ARCHIVE\n"
-    "      one line per entry: name, size, storage kind, checksum\n"
+    "      one line per entry: name, stored size, storage kind, checksum\n"
     "  orvatool archive extract ARCHIVE DIR\n"
     "      every entry to DIR/its name; absolute names and \"..\" are refused\n"
     "  orvatool archive create OUT SRCDIR [--version N] [--scramble] [--ext] [--overlay-on FILE]\n"
@@ -55,8 +55,11 @@ int List(const Args& a) {
   auto& files = c->Files();
   for (int i = 0; i < files.Count(); ++i) {
     const auto& f = files.At(i);
-    std::printf("%s\t%lld\t%s\t%08x\n", orva::cp932::ToUtf8(f.Name()).c_str(), static_cast<long long>(f.size),
-                KindName(f.storageKind), f.crc);
+    // Archives of version 100 and older keep no checksums.
+    char crc[16] = "-";
+    if (c->Version() > 100) std::snprintf(crc, sizeof crc, "%08x", f.crc);
+    std::printf("%s\t%lld\t%s\t%s\n", orva::cp932::ToUtf8(f.Name()).c_str(), static_cast<long long>(f.size),
+                KindName(f.storageKind), crc);
   }
   return 0;
 }
