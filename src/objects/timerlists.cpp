@@ -53,6 +53,10 @@ void TTimerList::Forget(const TOrvaObject* object) {
     if (r->object == object) r->object = nullptr;
 }
 
+void TTimerList::Remove(const TTimerData* record) {
+  EraseIf(records_, [&](const TTimerData& r) { return &r == record; });
+}
+
 void TTimerList::WriteToStream(TStream& out, const NameOf& nameOf) const {
   out.WriteInt32(static_cast<int32_t>(records_.size()));
   for (const auto& r : records_) {

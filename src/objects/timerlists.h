@@ -43,6 +43,7 @@ class TTimerList {
   // The object is being destroyed: its waiting records go, and running ones
   // carry on without a sender.
   void Forget(const TOrvaObject* object);
+  void Remove(const TTimerData* record);
   void Clear() { records_.clear(); }
 
   int Count() const { return static_cast<int>(records_.size()); }
