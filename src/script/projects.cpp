@@ -60,7 +60,7 @@ bool TProject::Create() {
   if (s_.restoreStatus) s_.restoreStatus(*this);
 
   for (const TParamData& d : settings.variables) {
-    if (d.name.empty() || s_.vars.FindVariable(d.name)) continue;
+    if (d.name.empty() || d.type < PT_INT || d.type > PT_STR || s_.vars.FindVariable(d.name)) continue;
     try {
       TParamCollectionItem& item = s_.vars.AddVariable(d.type);
       s_.vars.SetName(item, d.name);

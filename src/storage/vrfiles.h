@@ -155,6 +155,7 @@ class TVrFileManager {
   // Once per frame tick: delayed releases, then deletion of queued work files.
   void Upkeep(int32_t frameDelta);
 
+  void SetMessageBox(platform::IMessageBox* box) { options_.messageBox = box; }
   void SetDiskPrompt(DiskPrompt prompt) { diskPrompt_ = std::move(prompt); }
   // Asks for disc n until it is inserted (true) or the user quits (false,
   // after calling the terminate handler).

@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+
+#include "common/cp932.h"
+#include "common/errors.h"
+#include "platform/message_box.h"
+#include "scriptharness.h"
+#include "script/projects.h"
+#include "storage/installsets.h"
+#include "testsupport.h"
+
+namespace orva {
+namespace {
+
+TProjectFile SampleProject(int version) {
+  TProjectFile p;
+  p.version = version;
+  p.title = Sys("テスト");
+  p.width = 800;
+  p.height = 600;
+  p.fullScreen1 = 1;
+  p.fullScreen2 = 2;
+  p.startPage = "start.osb";
+  if (version >= 110) p.exitPage = "exit.osb";
+  p.registryKey = "Key";
+  p.imageOption = 7;
+  if (version > 103) p.writeSaveFile = false;
+  if (version >= 106) p.sleepBetweenFrames = true;
+  if (version >= 109) p.mediaExtensions = ".ogg";
+  if (version > 112) p.pauseWhenInactive = true;
+  if (version >= 114) p.reserved = 1;
+  if (version >= 116) p.showToolbar = false;
+  p.diskPrompt = "disk %d";
+  p.quitText = "bye";
+  TParamData i{1, "count"};
+  i.intValue = 42;
+  TParamData f{2, "ratio"};
+  f.floatValue = {0, 0, 0, 0, 0, 0, 0, 0xC0, 0xFF, 0x3F};  // 1.5
+  TParamData b{3, "flag"};
+  b.flagValue = 1;
+  TParamData s{4, "name"};
+  s.strValue = "abc";
+  p.variables = {i, f, b, s, TParamData{9, "odd"}};
+  p.folderDisks = {{"movie", 2}, {"bgm\\sub", 3}};
+  return p;
+}
+
+class ProjectVersions : public ::testing::TestWithParam<int> {};
+
+TEST_P(ProjectVersions, RoundTripsByteForByte) {
+  TMxMemoryStream out;
+  SampleProject(GetParam()).Write(out);
+  out.SetPosition(0);
+  TProjectFile back;
+  back.Read(out);
+  EXPECT_EQ(out.Remaining(), 0);
+  EXPECT_EQ(back.title, Sys("テスト"));
+  EXPECT_EQ(back.variables.size(), 5u);
+  EXPECT_EQ(back.folderDisks.size(), 2u);
+  TMxMemoryStream again;
+  back.Write(again);
+  EXPECT_EQ(again.Bytes(), out.Bytes());
+}
+
+INSTANTIATE_TEST_SUITE_P(All, ProjectVersions, ::testing::Values(100, 104, 106, 109, 110, 113, 114, 116, 117));
+
+TEST(ProjectFile, NewerVersionsAndDamageAreRefused) {
+  TMxMemoryStream newer;
+  newer.WriteInt32(118);
+  newer.SetPosition(0);
+  TProjectFile p;
+  try {
+    p.Read(newer);
+    FAIL();
+  } catch (const OrvaError& e) {
+    EXPECT_STREQ(e.what(), "このバージョンには対応していません");
+  }
+  TMxMemoryStream out;
+  SampleProject(117).Write(out);
+  const std::string bytes = out.AsString();
+  for (size_t len = 0; len < bytes.size(); len += 3) {
+    TMxMemoryStream cut(bytes.substr(0, len));
+    TProjectFile q;
+    EXPECT_THROW(q.Read(cut), OrvaError) << len;
+  }
+}
+
+// A whole start-up from files in memory.
+class ProjectStart : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TOrvaInstallSet set;
+    set.setName = Sys("テスト");
+    set.contentComplete = true;
+    TMxMemoryStream inst;
+    set.Write(inst);
+    h.files.MemoryCollection().AddMemoryEntry("install.dat").WriteBytes(inst.AsString());
+    // The game's archive, mounted before the project is made.
+    WriteArchiveFile(dir / "game.dat", {}, ArchiveWriteOptions{});
+    h.files.MountArchive(dir / "game.dat");
+  }
+  void AddProject(const TProjectFile& p) {
+    TMxMemoryStream m;
+    p.Write(m);
+    h.files.MemoryCollection().AddMemoryEntry("orva.opb").WriteBytes(m.AsString());
+  }
+  TProject Make() {
+    h.files.SetMessageBox(&box);
+    return TProject(TProject::Services{h.files, h.vars, h.funcs, h.events, h, &box, "/nonexistent", false, nullptr});
+  }
+  orvatest::TempDir dir;
+  orvatest::ScriptHarness h;
+  platform::ScriptedMessageBox box;
+};
+
+TEST_F(ProjectStart, DeclaresVariablesAndStartsTheStartPage) {
+  AddProject(SampleProject(117));
+  h.AddPage("start.osb", "VarNew name=seen type=int value={count}\n");
+  TProject p = Make();
+  ASSERT_TRUE(p.Create());
+  EXPECT_FALSE(h.terminating);
+  EXPECT_EQ(h.Int("count"), 42);
+  EXPECT_EQ(h.vars.FindVariable("ratio")->Value()->GetFloat(), 1.5L);
+  EXPECT_EQ(h.Str("name"), "abc");
+  EXPECT_EQ(h.vars.title, Sys("テスト"));
+  p.CallMan().Run();
+  EXPECT_EQ(h.Int("seen"), 42);
+}
+
+TEST_F(ProjectStart, MissingProjectOrStartPage) {
+  {
+    TProject p = Make();
+    ASSERT_FALSE(p.Create());
+    ASSERT_EQ(box.Log().size(), 1u);
+    EXPECT_EQ(box.Log()[0].text, "プロジェクトがありません");
+    EXPECT_EQ(box.Log()[0].caption, "警告");
+    EXPECT_TRUE(h.fatal);
+  }
+  AddProject(SampleProject(117));
+  TProject p = Make();
+  ASSERT_FALSE(p.Create());
+  ASSERT_FALSE(box.Log().empty());
+  EXPECT_EQ(box.Log().back().text, "スタートページがありません");
+  EXPECT_TRUE(h.terminating);
+}
+
+TEST_F(ProjectStart, StartPageThatMustBeRebuilt) {
+  AddProject(SampleProject(117));
+  TMxMemoryStream old;
+  old.WriteInt32(101);
+  h.files.MemoryCollection().AddMemoryEntry("start.osb").WriteBytes(old.AsString());
+  TProject p = Make();
+  ASSERT_FALSE(p.Create());
+  ASSERT_FALSE(box.Log().empty());
+  EXPECT_EQ(box.Log().back().text, "start.osb\r\nリビルドしてください");
+}
+
+TEST_F(ProjectStart, CanReachAsksForTheDiscOfAFolderButNotForMedia) {
+  AddProject(SampleProject(117));
+  h.AddPage("start.osb", "Calc {a = 1}\n");
+  TProject p = Make();
+  ASSERT_TRUE(p.Create());
+  EXPECT_TRUE(p.CanReach("start.osb"));
+  EXPECT_FALSE(p.CanReach("elsewhere\\x.osb"));  // no disc for this folder
+  const size_t asked = box.Log().size();
+  EXPECT_FALSE(p.CanReach("movie\\song.ogg"));  // optional media: no prompt
+  EXPECT_EQ(box.Log().size(), asked);
+  EXPECT_FALSE(p.CanReach("bgm\\sub\\deeper\\page.osb"));  // disc 3 of a parent folder: asked
+  EXPECT_GT(box.Log().size(), asked);
+  EXPECT_EQ(box.Log()[asked].text, "disk 3");
+}
+
+}  // namespace
+}  // namespace orva
