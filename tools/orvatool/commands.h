@@ -10,5 +10,8 @@ namespace orvatool {
 using Args = std::vector<std::string>;
 
 int RunArchive(const Args& args);
+int RunPage(const Args& args);
+int RunProject(const Args& args);
+int RunBuild(const Args& args);
 
 }  // namespace orvatool

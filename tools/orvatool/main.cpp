@@ -18,6 +18,9 @@ struct Command {
 
 const Command kCommands[] = {
     {"archive", orvatool::RunArchive, "list|extract|create|verify content archives"},
+    {"page", orvatool::RunPage, "asm|dasm script pages"},
+    {"project", orvatool::RunProject, "asm|dasm project files"},
+    {"build", orvatool::RunBuild, "turn a source folder into a game folder"},
 };
 
 void Usage(FILE* out) {
