@@ -188,9 +188,16 @@ std::map<std::string, int32_t> ScanPageLabels(std::string_view sourceUtf8) {
     if (a == std::string::npos || line[a] == '.') continue;
     try {
       auto tokens = Tokenize(std::string_view(line).substr(a), lineNo);
-      if (!tokens.empty() && tokens[0].kind == Token::Bare && cp932::SameTextCI(tokens[0].text, "Label") &&
-          tokens.size() > 1 && tokens[1].name.empty())
-        labels.emplace(tokens[1].strIsCp932 ? tokens[1].text : cp932::FromUtf8(tokens[1].text), index);
+      if (!tokens.empty() && tokens[0].kind == Token::Bare && cp932::SameTextCI(tokens[0].text, "Label")) {
+        for (size_t k = 1; k < tokens.size(); ++k) {
+          const Token& t = tokens[k];
+          if ((t.name.empty() || t.name == "name") && (t.kind == Token::Str || t.kind == Token::Bare) &&
+              !(t.name.empty() && t.kind == Token::Bare && (t.text == "runon" || t.text == "disabled"))) {
+            labels.emplace(t.Cp932(), index);
+            break;
+          }
+        }
+      }
     } catch (const SourceError&) {
     }
     ++index;

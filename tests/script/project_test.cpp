@@ -5,6 +5,7 @@
 #include "platform/message_box.h"
 #include "scriptharness.h"
 #include "script/projects.h"
+#include "script/projectsource.h"
 #include "storage/installsets.h"
 #include "testsupport.h"
 
@@ -59,9 +60,26 @@ TEST_P(ProjectVersions, RoundTripsByteForByte) {
   TMxMemoryStream again;
   back.Write(again);
   EXPECT_EQ(again.Bytes(), out.Bytes());
+
+  // And through the project source.
+  const std::string source = DisassembleProject(back);
+  TMxMemoryStream fromSource;
+  AssembleProject(source).Write(fromSource);
+  EXPECT_EQ(fromSource.Bytes(), out.Bytes()) << source;
 }
 
 INSTANTIATE_TEST_SUITE_P(All, ProjectVersions, ::testing::Values(100, 104, 106, 109, 110, 113, 114, 116, 117));
+
+TEST(ProjectSource, FloatsThatDecimalTextCannotHoldStayExact) {
+  TProjectFile p = SampleProject(117);
+  p.variables[1].floatValue = {1, 2, 3, 4, 5, 6, 7, 0x81, 0x01, 0x40};
+  TMxMemoryStream a, b;
+  p.Write(a);
+  AssembleProject(DisassembleProject(p)).Write(b);
+  EXPECT_EQ(a.Bytes(), b.Bytes());
+  EXPECT_THROW(AssembleProject("size = 640\n"), OrvaError);
+  EXPECT_THROW(AssembleProject("colour = 3\n"), OrvaError);
+}
 
 TEST(ProjectFile, NewerVersionsAndDamageAreRefused) {
   TMxMemoryStream newer;
