@@ -6,6 +6,7 @@
 #include "scriptharness.h"
 #include "script/projects.h"
 #include "script/projectsource.h"
+#include "script/vardump.h"
 #include "storage/installsets.h"
 #include "testsupport.h"
 
@@ -185,6 +186,31 @@ TEST_F(ProjectStart, CanReachAsksForTheDiscOfAFolderButNotForMedia) {
   EXPECT_FALSE(p.CanReach("bgm\\sub\\deeper\\page.osb"));  // disc 3 of a parent folder: asked
   EXPECT_GT(box.Log().size(), asked);
   EXPECT_EQ(box.Log()[asked].text, "disk 3");
+}
+
+}  // namespace
+}  // namespace orva
+
+namespace orva {
+namespace {
+
+TEST(VariableDump, JsonOfScalarsArraysAndTexts) {
+  orvatest::ScriptHarness h;
+  h.Ints({"n"});
+  h.vars.FindVariable("n")->Value()->SetInt(-3);
+  h.Strs({"s"});
+  h.vars.FindVariable("s")->Value()->SetStr(Sys("ソ\"\\"));
+  auto& arr = h.vars.Declare("arr", PT_BOOL);
+  arr.Value()->SetDims({2, 2});
+  arr.Value()->SetFlagAt(3, true);
+  h.vars.Declare("f", PT_FLOAT).Value()->SetFloat(2.5L);
+  EXPECT_EQ(VariablesToJson(h.vars),
+            "[\n"
+            "  {\"name\": \"n\", \"type\": \"int\", \"value\": -3},\n"
+            "  {\"name\": \"s\", \"type\": \"string\", \"value\": \"ソ\\\"\\\\\"},\n"
+            "  {\"name\": \"arr\", \"type\": \"flag\", \"dims\": [2, 2], \"elements\": [false, false, false, true]},\n"
+            "  {\"name\": \"f\", \"type\": \"float\", \"value\": 2.5}\n"
+            "]\n");
 }
 
 }  // namespace
