@@ -248,18 +248,22 @@ void TOrvaParser::Execute(TParamCollection& vars, const TSysFuncMan& funcs) {
   result_.reset();
   lastError_.clear();
   TempFrameGuard frame(vars);
+  bool completed = true;
   for (const TOpeData& st : steps_) {
     try {
       RunStep(st, vars, funcs);
     } catch (const OrvaError& e) {
       lastError_ = e.message();
+      completed = false;
       break;
     } catch (const std::exception& e) {
       lastError_ = e.what();
+      completed = false;
       break;
     }
   }
-  if (!steps_.empty() && steps_.back().op == ocTo && steps_.back().result == kArgName) {
+  // The value exists only when the final store into "____arg" ran.
+  if (completed && !steps_.empty() && steps_.back().op == ocTo && steps_.back().result == kArgName) {
     try {
       result_ = vars.GetValueCopy(kArgName);
     } catch (const OrvaError& e) {

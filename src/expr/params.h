@@ -90,7 +90,7 @@ class TCustomParam {
 
  protected:
   void SaveDims(TStream& s) const;
-  void LoadDims(TStream& s);
+  static Dims ReadDims(TStream& s);
   Dims dims_;
 };
 

@@ -18,6 +18,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"archive", orvatool::RunArchive, "list|extract|create|verify content archives"},
+    {"expr", orvatool::RunExpr, "compile|dump|run expressions"},
 };
 
 void Usage(FILE* out) {
