@@ -73,6 +73,9 @@ class TCustomParam {
   virtual void LoadFromStream(TStream& s);
 
   virtual void ClearDims();
+  // Back to a new value: a scalar of 0 / 0.0 / false / "" (references are
+  // unbound). Lets expression runs reuse their temporaries' storage.
+  virtual void Reset() { dims_.clear(); }
   virtual void Unique() {}
   virtual void RemoveValue(const TCustomParam* p) {}
   virtual int IndexOfStr(const std::string& s, bool caseSensitive, bool partial) const;
@@ -147,6 +150,10 @@ class TParamArray : public TCustomParam {
   void ClearDims() override;
   void Unique() override;
   void RemoveValue(const TCustomParam* p) override;
+  void Reset() override {
+    dims_.clear();
+    items_.assign(1, T{});
+  }
 
   const std::vector<T>& Items() const { return items_; }
   std::vector<T>& MutableItems() { return items_; }
