@@ -4,19 +4,13 @@
 #include "common/cp932.h"
 #include "common/errors.h"
 #include "common/streams.h"
+#include "exprtest.h"
 #include "expr/params.h"
 
 namespace orva {
 namespace {
 
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const OrvaError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
+using orvatest::MessageOf;
 
 std::unique_ptr<TCustomParam> Make(int type) { return CreateParam(type); }
 

@@ -4,6 +4,7 @@
 #include "common/cp932.h"
 #include "common/errors.h"
 #include "common/streams.h"
+#include "exprtest.h"
 #include "expr/paramcollection.h"
 #include "expr/parser.h"
 #include "expr/sysfuncs.h"
@@ -54,13 +55,8 @@ class Expr : public ::testing::Test {
   // Compiles through the stream form and runs; the result as "type:text",
   // or "none".
   std::string Eval(const std::string& text) {
-    TBuildOrvaParser b;
-    b.Compile(Sys(text));
-    TMxMemoryStream ms;
-    b.SaveToStream(ms);
-    ms.SetPosition(0);
     TOrvaParser p;
-    p.LoadFromStream(ms);
+    orvatest::LoadCompiled(Sys(text), p);
     p.Execute(vars, funcs);
     lastError = cp932::ToUtf8(p.LastError());
     if (!p.Result()) return "none";
@@ -70,6 +66,18 @@ class Expr : public ::testing::Test {
   TSystemVarSource source;
   TParamCollection vars{&source};
   TSysFuncMan funcs;
+  // Runs each text and checks that it ends with the message and no result.
+  struct ErrorCase {
+    const char* text;
+    const char* error;
+  };
+  void ExpectErrors(std::initializer_list<ErrorCase> cases) {
+    for (const auto& c : cases) {
+      EXPECT_EQ(Eval(c.text), "none") << c.text;
+      EXPECT_EQ(lastError, c.error) << c.text;
+    }
+  }
+
   std::string calls;
   std::string lastError;
 };
@@ -136,12 +144,9 @@ TEST_F(Expr, ArrayElements) {
   EXPECT_EQ(Eval("a[0, (2+3)] + a[i,2]"), "1:10");
   EXPECT_EQ(Eval("a[i,1] = a[1,2] + 1"), "none");
   EXPECT_EQ(a.Value()->GetIntAt(4), 6);
-  EXPECT_EQ(Eval("a[2,0]"), "none");
-  EXPECT_EQ(lastError, "a[2,0]\r\n要素数を超えています");
-  EXPECT_EQ(Eval("a[1]"), "none");
-  EXPECT_EQ(lastError, "a[1]\r\n添え字が不正です");
-  EXPECT_EQ(Eval("a[-1,0]"), "none");
-  EXPECT_EQ(lastError, "[-3]:配列の添字が不正です");
+  ExpectErrors({{"a[2,0]", "a[2,0]\r\n要素数を超えています"},
+                {"a[1]", "a[1]\r\n添え字が不正です"},
+                {"a[-1,0]", "[-3]:配列の添字が不正です"}});
   EXPECT_EQ(Eval("@KeyPush[257]"), "3:FALSE");
   EXPECT_EQ(Eval("a = 7"), "none");
   EXPECT_EQ(a.Value()->GetCount(), 1);  // a scalar write collapses the array
@@ -150,21 +155,15 @@ TEST_F(Expr, ArrayElements) {
 TEST_F(Expr, RunTimeErrorsEndTheRunAndKeepEarlierEffects) {
   vars.Declare("a", PT_INT);
   vars.Declare("f", PT_FLOAT);
-  const struct { const char* text; const char* error; } cases[] = {
-      {"a = 1 + nothing", "\"nothing\" 変数がありません"},
-      {"nothing = 1", "\"nothing\" 変数がありません"},
-      {"a / 0", "Division by zero"},
-      {"a % 0", "Division by zero"},
-      {"(0-2147483647-1) / -1", "Integer overflow"},
-      {"(0-2147483647-1) % -1", "Integer overflow"},
-      {"a = 1e10", "Invalid floating point operation"},
-      {"f / 0", "Floating point division by zero"},
-      {"Max(1, 2) + Sin(1)", "Sin:未実装の関数です"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(Eval(c.text), "none") << c.text;
-    EXPECT_EQ(lastError, c.error) << c.text;
-  }
+  ExpectErrors({{"a = 1 + nothing", "\"nothing\" 変数がありません"},
+                {"nothing = 1", "\"nothing\" 変数がありません"},
+                {"a / 0", "Division by zero"},
+                {"a % 0", "Division by zero"},
+                {"(0-2147483647-1) / -1", "Integer overflow"},
+                {"(0-2147483647-1) % -1", "Integer overflow"},
+                {"a = 1e10", "Invalid floating point operation"},
+                {"f / 0", "Floating point division by zero"},
+                {"Max(1, 2) + Sin(1)", "Sin:未実装の関数です"}});
   vars.FindVariable("a")->Value()->SetInt(0);
   TBuildOrvaParser b;
   b.Compile("a = 5");
@@ -198,13 +197,8 @@ TEST_F(Expr, TemporariesLeaveTheTable) {
 TEST_F(Expr, NestedRunsKeepTheirOwnTemporaries) {
   // A function that compiles and runs another expression, as Calc does.
   funcs.Register("Calc", [this](TSysFuncCall& c) {
-    TBuildOrvaParser b;
-    b.Compile(c.args[0]->GetStr());
-    TMxMemoryStream ms;
-    b.SaveToStream(ms);
-    ms.SetPosition(0);
     TOrvaParser inner;
-    inner.LoadFromStream(ms);
+    orvatest::LoadCompiled(c.args[0]->GetStr(), inner);
     inner.Execute(c.vars, funcs);
     c.result.SetStr("TRUE");
   });
@@ -222,14 +216,10 @@ TEST_F(Expr, PropertyNumbersAreChecked) {
   funcs.propertyType = [](int n) { return n == 5 ? PT_INT : PT_STR; };
   EXPECT_EQ(Eval("GetProp(\"obj\", 5)"), "1:5");
   EXPECT_EQ(Eval("GetProp(\"obj\", 6)"), "4:6");
-  EXPECT_EQ(Eval("GetProp(\"obj\", 173)"), "none");
-  EXPECT_EQ(lastError, "GetPropの引数が違います");
-  EXPECT_EQ(Eval("GetProp(\"obj\", -1)"), "none");
-  EXPECT_EQ(lastError, "GetPropの引数が違います");
-  EXPECT_EQ(Eval("GetCinemaProp(\"f\", \"p\", 101)"), "none");
-  EXPECT_EQ(lastError, "GetCinemaPropの引数が違います");
-  EXPECT_EQ(Eval("GetCinemaProp(\"f\", \"p\", -1)"), "none");
-  EXPECT_EQ(lastError, "GetCinemaPropの引数が違います");
+  ExpectErrors({{"GetProp(\"obj\", 173)", "GetPropの引数が違います"},
+                {"GetProp(\"obj\", -1)", "GetPropの引数が違います"},
+                {"GetCinemaProp(\"f\", \"p\", 101)", "GetCinemaPropの引数が違います"},
+                {"GetCinemaProp(\"f\", \"p\", -1)", "GetCinemaPropの引数が違います"}});
 }
 
 TEST(Compile, StepListsAfterCopyElimination) {
@@ -394,6 +384,86 @@ TEST_F(Expr, RunStatement) {
   EXPECT_FALSE(RunStatement("   ", vars, funcs));
   EXPECT_FALSE(RunStatement("a[2] = = 1", vars, funcs));
   EXPECT_TRUE(RunStatement("missing = 1", vars, funcs));  // run-time errors are silent
+}
+
+}  // namespace
+}  // namespace orva
+
+namespace orva {
+namespace {
+
+TEST_F(Expr, RepeatedRunsStartFromFreshTemporaries) {
+  auto& x = vars.Declare("x", PT_INT);
+  x.Value()->SetInt(5);
+  TOrvaParser p;
+  orvatest::LoadCompiled("(x)", p);
+  p.Execute(vars, funcs);
+  ASSERT_TRUE(p.Result());
+  EXPECT_EQ(p.Result()->GetParamType(), PT_INT);
+  EXPECT_EQ(p.Result()->GetInt(), 5);
+  // The same steps now meet a string variable: the temporaries take its type.
+  vars.DeleteVariable(x);
+  vars.Declare("x", PT_STR).Value()->SetStr("hi");
+  p.Execute(vars, funcs);
+  ASSERT_TRUE(p.Result());
+  EXPECT_EQ(p.Result()->GetParamType(), PT_STR);
+  EXPECT_EQ(p.Result()->GetStr(), "hi");
+  // And a run that fails leaves no result from the run before.
+  vars.DeleteVariable(*vars.FindVariable("x"));
+  p.Execute(vars, funcs);
+  EXPECT_EQ(p.Result(), nullptr);
+}
+
+TEST_F(Expr, AParserRunFromInsideItselfGetsItsOwnTemporaries) {
+  TOrvaParser p;
+  std::string inner;
+  int depth = 0;
+  funcs.Register("Abs", [&](TSysFuncCall& c) {
+    if (depth++ == 0) {
+      p.Execute(c.vars, funcs);
+      inner = p.Result() ? p.Result()->GetStr() : "none";
+    }
+    --depth;
+    c.result.SetInt(depth == 0 ? 2 : 1);
+  });
+  orvatest::LoadCompiled("\"x\" ++ Abs(1) ++ \"y\"", p);
+  p.Execute(vars, funcs);
+  ASSERT_TRUE(p.Result());
+  EXPECT_EQ(p.Result()->GetStr(), "x2y");
+  EXPECT_EQ(inner, "x1y");
+}
+
+TEST_F(Expr, AVariableFreedDuringARunStaysReadableThroughItsReference) {
+  auto& arr = vars.Declare("arr", PT_INT);
+  arr.Value()->SetDims({3});
+  arr.Value()->SetIntAt(1, 42);
+  funcs.Register("Min", [](TSysFuncCall& c) { c.vars.DeleteVariable(*c.vars.FindVariable("arr")); });
+  // ____d_0 -> arr[1]; Min frees arr; ____arg <- ____d_0.
+  TMxMemoryStream ms;
+  ms.WriteInt32(3);
+  ms.WriteByte(ocDimTo);
+  ms.WriteString("____d_0");
+  ms.WriteInt32(2);
+  ms.WriteByte(PT_NONE);
+  ms.WriteString("arr");
+  ms.WriteByte(PT_INT);
+  ms.WriteInt32(1);
+  ms.WriteByte(ocFunc);
+  ms.WriteString("____1");
+  ms.WriteInt32(0);
+  ms.WriteByte(126);  // Min
+  ms.WriteByte(ocTo);
+  ms.WriteString(kArgName);
+  ms.WriteInt32(1);
+  ms.WriteByte(PT_NONE);
+  ms.WriteString("____d_0");
+  ms.SetPosition(0);
+  TOrvaParser p;
+  p.LoadFromStream(ms);
+  p.Execute(vars, funcs);
+  EXPECT_EQ(vars.FindVariable("arr"), nullptr);
+  ASSERT_TRUE(p.Result()) << cp932::ToUtf8(p.LastError());
+  EXPECT_EQ(p.Result()->GetInt(), 42);
 }
 
 }  // namespace
