@@ -304,7 +304,9 @@ class ExprCompiler {
     return ocNone;
   }
 
-  // Stages 2-9 on text without string literals.
+  // Stages 2-9 on text without string literals. Innermost constructs go
+  // first, so a nested compile never meets another nested construct and the
+  // recursion stays shallow however deep the text nests.
   void CompileText(std::string s) {
     CheckParensBalanced(s);
     while (ReplaceOneCall(s)) {}

@@ -107,6 +107,7 @@ TParamCollectionItem& TParamCollection::Declare(const std::string& name, int typ
     case VarScope::Local: item.scope = currentScope_; item.local = true; break;
     case VarScope::Status: item.status = true; break;
   }
+  Bump();
   return item;
 }
 
@@ -188,6 +189,14 @@ void TParamCollection::ResetVariables() {
   FreeIf([](const TParamCollectionItem& v, int) { return !v.status; }, 0);
   textDelay = 50;
   defaultCursor.clear();
+}
+
+void TParamCollection::LowerScopesAbove(int n) {
+  for (int i = 0; i < Count(); ++i) {
+    TParamCollectionItem& v = At(i);
+    if (!v.IsSystem() && v.scope > n) --v.scope;
+  }
+  Bump();
 }
 
 void TParamCollection::SetCurrentScope(int n) {

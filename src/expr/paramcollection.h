@@ -74,6 +74,12 @@ class TParamCollection : public THashCollection<TParamCollectionItem> {
 
   int CurrentScope() const { return currentScope_; }
   void SetCurrentScope(int n);
+  // Lowers by one the scope number of every variable whose scope number is
+  // above n (a call frame below them was removed).
+  void LowerScopesAbove(int n);
+  // Callers that change a variable's local flag or scope number directly
+  // call this so that cached lookups are redone.
+  void Touch() { Bump(); }
 
   // ---- temporaries of expression runs. Each run pushes its own frame, so a
   // run nested inside another (Calc, text variables) never sees or changes

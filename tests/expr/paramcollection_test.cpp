@@ -360,3 +360,21 @@ TEST_F(VarTable, SystemArraysAndForwardingVariables) {
 
 }  // namespace
 }  // namespace orva
+
+namespace orva {
+namespace {
+
+TEST_F(VarTable, LoweringScopesKeepsLookupsRight) {
+  vars.SetCurrentScope(3);
+  auto& local = vars.Declare("v", PT_INT, VarScope::Local);
+  auto& global = vars.Declare("v", PT_INT);
+  EXPECT_EQ(vars.FindVariable("v"), &local);
+  vars.LowerScopesAbove(1);  // frame 1 removed: scope 3 becomes 2
+  EXPECT_EQ(local.scope, 2);
+  EXPECT_EQ(vars.FindVariable("v"), &global);
+  vars.SetCurrentScope(2);
+  EXPECT_EQ(vars.FindVariable("v"), &local);
+}
+
+}  // namespace
+}  // namespace orva

@@ -270,6 +270,9 @@ TEST(Compile, Errors) {
   for (const auto& c : cases) EXPECT_EQ(CompileError(c.text), c.error) << c.text;
   EXPECT_EQ(CompileError("SetArray(a, 1, 2, 3, 4, 5, 6, 7)"), "");  // no maximum
   EXPECT_EQ(CompileError("PopVar()"), "");
+  // Deep nesting compiles innermost first without deep recursion.
+  std::string deep = std::string(3000, '(') + "f(a[(1)])" + std::string(3000, ')');
+  EXPECT_EQ(CompileError(deep), "\"f\" 関数名がありません");
   EXPECT_EQ(CompileError(""), "");
 }
 
