@@ -471,3 +471,25 @@ TEST_F(Expr, AVariableFreedDuringARunStaysReadableThroughItsReference) {
 
 }  // namespace
 }  // namespace orva
+
+namespace orva {
+namespace {
+
+TEST_F(Expr, FunctionBodiesReachVariableArguments) {
+  funcs.Register("SetArray", [](TSysFuncCall& c) {
+    Dims d;
+    for (size_t i = 1; c.Has(i); ++i) d.push_back(c.args[i]->GetInt());
+    c.VarArg(0).SetDims(d);
+  });
+  auto& a = vars.Declare("a", PT_STR);
+  EXPECT_EQ(Eval("SetArray(a, 2, 1 + 2)"), "1:0");  // R is left at its initial value
+  EXPECT_EQ(a.Value()->GetDims(), (Dims{2, 3}));
+  // A string literal reaches the function as its temporary: a throw-away
+  // variable, not an error.
+  EXPECT_EQ(Eval("SetArray(\"a\", 2)"), "1:0");
+  ExpectErrors({{"SetArray(5, 2)", "SetArray:変数が見つかりません"},
+                {"SetArray(a, 0)", "配列の要素数[0]が不正です"}});
+}
+
+}  // namespace
+}  // namespace orva
