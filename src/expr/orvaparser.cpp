@@ -264,6 +264,7 @@ void TOrvaParser::Prepare() {
       if (st.operands[i]->Kind() == ParamKind::Ref)
         st.operandSlot[i] = slotOf(static_cast<const TParamVar&>(*st.operands[i]).TargetName());
   }
+  storesArg_ = !steps_.empty() && steps_.back().op == ocTo && steps_.back().result == kArgName;
   slots_.items.clear();
   slots_.items.resize(slotNames_.size());
   slots_.live.assign(slotNames_.size(), 0);
@@ -303,7 +304,7 @@ void TOrvaParser::Execute(TParamCollection& vars, const TSysFuncMan& funcs) {
     }
   }
   // The value exists only when the final store into "____arg" ran.
-  if (completed && !steps_.empty() && steps_.back().op == ocTo && steps_.back().result == kArgName) {
+  if (completed && storesArg_) {
     try {
       const TOpeData& last = steps_.back();
       TParamCollectionItem* arg = slots.live[static_cast<size_t>(last.resultSlot)]

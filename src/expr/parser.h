@@ -124,6 +124,7 @@ class TOrvaParser {
   std::vector<std::string> slotNames_;
   Slots slots_;
   bool running_ = false;
+  bool storesArg_ = false;  // the last step stores "____arg"
   std::unique_ptr<TCustomParam> result_;
   std::unique_ptr<TCustomParam> spare_;  // the previous result, reused for the next
   std::string lastError_;
