@@ -164,6 +164,13 @@ void TParamCollection::AssignValues(TCustomParam& to, const TCustomParam& from) 
   CopyElements(to, from, std::min(to.GetCount(), from.GetCount()));
 }
 
+void TParamCollection::BindReference(TParamVar& ref) const {
+  if (ref.BoundName().empty()) return;
+  TParamCollectionItem* item = FindVariable(ref.BoundName());
+  if (!item) throw OrvaError::Format("\"%s\" 変数がありません", ref.BoundName());
+  ref.Bind(item, ref.ElementIndex());
+}
+
 void TParamCollection::DeleteVariable(TParamCollectionItem& item) {
   if (item.IsSystem()) throw OrvaError::Utf8("内部エラー");
   if (item.Index() < 0 || item.Index() >= Count() || &At(item.Index()) != &item) return;

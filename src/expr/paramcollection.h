@@ -61,6 +61,10 @@ class TParamCollection : public THashCollection<TParamCollectionItem> {
   std::unique_ptr<TCustomParam> GetValueCopy(const std::string& name) const;
   // The same for a value object ("%s:不正な変数です" names `name`).
   static std::unique_ptr<TCustomParam> CopyValue(const TCustomParam& src, const std::string& name);
+  // Binds a reference loaded from a stream to the variable named by its
+  // bound name (nothing for an empty name); "\"%s\" 変数がありません" when
+  // there is no such variable.
+  void BindReference(TParamVar& ref) const;
   // Removes and frees one variable (never a system variable; temporaries
   // belong to their run and are left alone).
   void DeleteVariable(TParamCollectionItem& item);

@@ -378,3 +378,30 @@ TEST_F(VarTable, LoweringScopesKeepsLookupsRight) {
 
 }  // namespace
 }  // namespace orva
+
+namespace orva {
+namespace {
+
+TEST_F(VarTable, LoadedReferencesRebindByName) {
+  auto& a = vars.Declare("a", PT_INT);
+  a.Value()->SetDims({4});
+  a.Value()->SetIntAt(2, 9);
+  TParamVar ref("a");
+  ref.Bind(&a, 2);
+  TMxMemoryStream ms;
+  ref.SaveToStream(ms);
+  ms.SetPosition(0);
+  TParamVar loaded;
+  loaded.LoadFromStream(ms);
+  EXPECT_EQ(loaded.GetInt(), 0);  // unbound until bound by name
+  vars.BindReference(loaded);
+  EXPECT_EQ(loaded.GetInt(), 9);
+  vars.DeleteVariable(a);
+  TParamVar again;
+  ms.SetPosition(0);
+  again.LoadFromStream(ms);
+  EXPECT_EQ(MessageOf([&] { vars.BindReference(again); }), "\"a\" 変数がありません");
+}
+
+}  // namespace
+}  // namespace orva
