@@ -173,29 +173,44 @@ class ExprCompiler {
     return t;
   }
 
+  // Appends the step that computes a call or an element from the name
+  // (nameStart..nameEnd) and the list between open and close, and puts the
+  // new temporary's name in place of the whole construct.
+  void EmitListStep(std::string& s, uint8_t op, size_t nameStart, size_t nameEnd, size_t open, size_t close) {
+    std::string inner = s.substr(open + 1, close - open - 1);
+    std::vector<std::string> operands{s.substr(nameStart, nameEnd - nameStart)};
+    if (Trim(inner).empty()) {
+      if (op == ocDimTo) throw OrvaError::Utf8("配列の添え字が不正です");
+    } else {
+      for (const std::string& a : SplitArgs(inner)) operands.push_back(Operand(a));
+    }
+    std::string t = op == ocDimTo ? NewRef() : NewTemp();
+    Emit(op, t, std::move(operands));
+    s.replace(nameStart, close + 1 - nameStart, t);
+  }
+
+  static bool IsSingle(const std::string& s, size_t i, char c) { return s[i] == c && cp932::CharLength(s, i) == 1; }
+
+  // Index of the first character of the blanks that end just before
+  // character k.
+  static size_t SkipBlanksBack(const std::string& s, const std::vector<size_t>& starts, size_t k) {
+    while (k > 0 && cp932::CharLength(s, starts[k - 1]) == 1 && IsBlank(s[starts[k - 1]])) --k;
+    return k;
+  }
+
   // Stage 2: calls, rightmost opening parenthesis first.
   bool ReplaceOneCall(std::string& s) {
     std::vector<size_t> starts = CharStarts(s);
     for (size_t k = starts.size(); k-- > 0;) {
       size_t open = starts[k];
-      if (s[open] != '(' || cp932::CharLength(s, open) != 1) continue;
-      size_t m = k;
-      while (m > 0 && cp932::CharLength(s, starts[m - 1]) == 1 && IsBlank(s[starts[m - 1]])) --m;
+      if (!IsSingle(s, open, '(')) continue;
+      size_t m = SkipBlanksBack(s, starts, k);
       if (m == 0 || cp932::CharLength(s, starts[m - 1]) != 1 || !IsIdentChar(s[starts[m - 1]])) continue;
-      size_t nameEnd = starts[m - 1] + 1;
       size_t q = m - 1;
       while (q > 0 && cp932::CharLength(s, starts[q - 1]) == 1 && IsIdentChar(s[starts[q - 1]])) --q;
-      size_t nameStart = starts[q];
       size_t close = MatchParen(s, open);
       if (close == std::string::npos) SyntaxError();
-      std::string name = s.substr(nameStart, nameEnd - nameStart);
-      std::string inner = s.substr(open + 1, close - open - 1);
-      std::vector<std::string> operands{name};
-      if (!Trim(inner).empty())
-        for (const std::string& a : SplitArgs(inner)) operands.push_back(Operand(a));
-      std::string v = NewTemp();
-      Emit(ocFunc, v, std::move(operands));
-      s.replace(nameStart, close + 1 - nameStart, v);
+      EmitListStep(s, ocFunc, starts[q], starts[m - 1] + 1, open, close);
       return true;
     }
     return false;
@@ -206,34 +221,18 @@ class ExprCompiler {
     std::vector<size_t> starts = CharStarts(s);
     for (size_t k = starts.size(); k-- > 0;) {
       size_t open = starts[k];
-      if (s[open] != '[' || cp932::CharLength(s, open) != 1) continue;
-      size_t m = k;
-      while (m > 0 && cp932::CharLength(s, starts[m - 1]) == 1 && IsBlank(s[starts[m - 1]])) --m;
-      if (m == 0) SyntaxError();
+      if (!IsSingle(s, open, '[')) continue;
+      size_t m = SkipBlanksBack(s, starts, k);
       size_t q = m;
-      while (q > 0) {
-        size_t c = starts[q - 1];
-        if (cp932::CharLength(s, c) == 1 && (IsBlank(s[c]) || IsOpChar(s[c]))) break;
+      while (q > 0 && !(cp932::CharLength(s, starts[q - 1]) == 1 &&
+                        (IsBlank(s[starts[q - 1]]) || IsOpChar(s[starts[q - 1]]))))
         --q;
-      }
-      if (q == m) SyntaxError();  // an operator directly before "["
-      size_t nameStart = starts[q];
-      size_t nameEnd = m < starts.size() ? starts[m] : s.size();
+      if (q == m) SyntaxError();  // nothing, or an operator, directly before "["
       size_t close = std::string::npos;
-      for (size_t j = k + 1; j < starts.size(); ++j)
-        if (s[starts[j]] == ']' && cp932::CharLength(s, starts[j]) == 1) {
-          close = starts[j];
-          break;
-        }
+      for (size_t j = k + 1; j < starts.size() && close == std::string::npos; ++j)
+        if (IsSingle(s, starts[j], ']')) close = starts[j];
       if (close == std::string::npos) SyntaxError();
-      std::string name = s.substr(nameStart, nameEnd - nameStart);
-      std::string inner = s.substr(open + 1, close - open - 1);
-      if (Trim(inner).empty()) throw OrvaError::Utf8("配列の添え字が不正です");
-      std::vector<std::string> operands{name};
-      for (const std::string& a : SplitArgs(inner)) operands.push_back(Operand(a));
-      std::string d = NewRef();
-      Emit(ocDimTo, d, std::move(operands));
-      s.replace(nameStart, close + 1 - nameStart, d);
+      EmitListStep(s, ocDimTo, starts[q], starts[m], open, close);
       return true;
     }
     return false;
@@ -244,7 +243,7 @@ class ExprCompiler {
     std::vector<size_t> starts = CharStarts(s);
     for (size_t k = starts.size(); k-- > 0;) {
       size_t open = starts[k];
-      if (s[open] != '(' || cp932::CharLength(s, open) != 1) continue;
+      if (!IsSingle(s, open, '(')) continue;
       size_t close = MatchParen(s, open);
       if (close == std::string::npos) SyntaxError();
       std::string inner = s.substr(open + 1, close - open - 1);
@@ -305,14 +304,16 @@ class ExprCompiler {
     return ocNone;
   }
 
-  // Stages 2-9 on text without string literals.
+  // Stages 2-9 on text without string literals. Innermost constructs go
+  // first, so a nested compile never meets another nested construct and the
+  // recursion stays shallow however deep the text nests.
   void CompileText(std::string s) {
     CheckParensBalanced(s);
     while (ReplaceOneCall(s)) {}
     while (ReplaceOneIndex(s)) {}
     while (ReplaceOneGroup(s)) {}
     for (size_t i = 0; i < s.size(); i += cp932::CharLength(s, i))
-      if (s[i] == ']' && cp932::CharLength(s, i) == 1) SyntaxError();
+      if (IsSingle(s, i, ']')) SyntaxError();
     std::vector<Token> tokens = Tokenize(s);
 
     // Stage 7: unary signs.

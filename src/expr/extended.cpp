@@ -1,6 +1,8 @@
 #include "expr/extended.h"
 
-#include <charconv>
+#include <clocale>
+#include <cstdlib>
+#include <locale.h>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -133,22 +135,13 @@ std::optional<Float> ParseFloatText(std::string_view s) {
     if (expDigits == 0) return std::nullopt;
   }
   if (i != e) return std::nullopt;
-  // from_chars takes neither a leading '+' nor a lone trailing '.' issue: it
-  // accepts "1." and ".5"; strip the '+' ourselves.
-  size_t start = b;
-  bool neg = false;
-  if (s[start] == '+' || s[start] == '-') neg = s[start++] == '-';
-  Float v = 0;
-  auto r = std::from_chars(s.data() + start, s.data() + e, v, std::chars_format::general);
-  if (r.ptr != s.data() + e) {
-    if (r.ec != std::errc::result_out_of_range) return std::nullopt;
-    // Overflow reads as infinity, underflow as zero.
-    bool big = false;
-    for (size_t k = start; k < e; ++k)
-      if (s[k] == 'e' || s[k] == 'E') big = s[k + 1] != '-';
-    v = big ? HUGE_VALL : 0;
-  }
-  return neg ? -v : v;
+  // The grammar is checked above; the conversion itself uses the "C" locale
+  // so the decimal point is always "." whatever the process locale says.
+  // Overflow gives infinity and underflow zero or a denormal.
+  static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  std::string text(s.substr(b, e - b));
+  Float v = strtold_l(text.c_str(), nullptr, cLocale);
+  return v;
 }
 
 std::string FloatToText(Float x) {

@@ -2,6 +2,7 @@
 // table. Temporaries live in a frame of their own for each run.
 #include <cmath>
 #include <limits>
+#include <unordered_map>
 
 #include "common/cp932.h"
 #include "common/errors.h"
@@ -39,10 +40,9 @@ struct UnbindGuard {
   }
 };
 
+// A name of the table (not a temporary of the current run), cached until the
+// table changes.
 TParamCollectionItem* Lookup(TParamCollection& vars, const std::string& name, TOpeData::Cache& cache) {
-  // Temporaries change from run to run; other names are cached until the
-  // table changes.
-  if (IsTempName(name)) return vars.FindVariable(name);
   if (cache.owner == &vars && cache.generation == vars.Generation()) return cache.item;
   TParamCollectionItem* item = vars.FindVariable(name);
   cache = {&vars, vars.Generation(), item};
@@ -215,6 +215,7 @@ void TOrvaParser::LoadFromStream(TStream& s) {
   }
   steps_ = std::move(steps);
   result_.reset();
+  Prepare();
 }
 
 void TOrvaParser::SaveToStream(TStream& s) const {
@@ -242,41 +243,150 @@ void TOrvaParser::Assign(const TOrvaParser& other) {
   }
   steps_ = std::move(steps);
   result_.reset();
+  Prepare();
+}
+
+void TOrvaParser::Prepare() {
+  std::unordered_map<std::string, int> byName;
+  slotNames_.clear();
+  auto slotOf = [&](const std::string& name) {
+    if (!IsTempName(name)) return -1;
+    auto [it, added] = byName.emplace(cp932::ToLower(name), static_cast<int>(slotNames_.size()));
+    if (added) slotNames_.push_back(name);
+    return it->second;
+  };
+  for (TOpeData& st : steps_) {
+    st.resultSlot = slotOf(st.result);
+    st.operandSlot.assign(st.operands.size(), -1);
+    st.args.clear();
+    for (const auto& o : st.operands) st.args.push_back(o.get());
+    for (size_t i = 0; i < st.operands.size(); ++i)
+      if (st.operands[i]->Kind() == ParamKind::Ref)
+        st.operandSlot[i] = slotOf(static_cast<const TParamVar&>(*st.operands[i]).TargetName());
+  }
+  storesArg_ = !steps_.empty() && steps_.back().op == ocTo && steps_.back().result == kArgName;
+  slots_.items.clear();
+  slots_.items.resize(slotNames_.size());
+  slots_.live.assign(slotNames_.size(), 0);
 }
 
 void TOrvaParser::Execute(TParamCollection& vars, const TSysFuncMan& funcs) {
-  result_.reset();
+  if (result_) spare_ = std::move(result_);
   lastError_.clear();
+  Slots nested;
+  Slots& slots = running_ ? nested : slots_;
+  if (running_) {
+    nested.items.resize(slotNames_.size());
+    nested.live.assign(slotNames_.size(), 0);
+  } else {
+    std::fill(slots.live.begin(), slots.live.end(), 0);
+  }
+  struct RunningFlag {
+    bool& flag;
+    bool old;
+    ~RunningFlag() { flag = old; }
+  } runningFlag{running_, running_};
+  running_ = true;
+
   TempFrameGuard frame(vars);
+  bool completed = true;
   for (const TOpeData& st : steps_) {
     try {
-      RunStep(st, vars, funcs);
+      RunStep(st, vars, funcs, slots);
     } catch (const OrvaError& e) {
       lastError_ = e.message();
+      completed = false;
       break;
     } catch (const std::exception& e) {
       lastError_ = e.what();
+      completed = false;
       break;
     }
   }
-  if (!steps_.empty() && steps_.back().op == ocTo && steps_.back().result == kArgName) {
+  // The value exists only when the final store into "____arg" ran.
+  if (completed && storesArg_) {
     try {
-      result_ = vars.GetValueCopy(kArgName);
+      const TOpeData& last = steps_.back();
+      TParamCollectionItem* arg = slots.live[static_cast<size_t>(last.resultSlot)]
+                                      ? slots.items[static_cast<size_t>(last.resultSlot)].get()
+                                      : vars.FindVariable(kArgName);
+      if (arg) {
+        const TCustomParam& v = *arg->Value();
+        int type = v.GetParamType();
+        if (spare_ && type >= PT_INT && type <= PT_STR && spare_->Kind() == static_cast<ParamKind>(type) &&
+            v.GetDims().empty() && v.GetCount() == 1) {
+          // A scalar into last run's result object of the same kind.
+          spare_->Reset();
+          switch (type) {
+            case PT_INT: spare_->SetInt(v.GetInt()); break;
+            case PT_FLOAT: spare_->SetFloat(v.GetFloat()); break;
+            case PT_BOOL: spare_->SetFlag(v.GetFlagAt(0)); break;
+            default: spare_->SetStr(v.GetStr()); break;
+          }
+          result_ = std::move(spare_);
+        } else {
+          result_ = TParamCollection::CopyValue(v, kArgName);
+        }
+      }
     } catch (const OrvaError& e) {
-      if (lastError_.empty()) lastError_ = e.message();
+      lastError_ = e.message();
     }
   }
 }
 
-void TOrvaParser::RunStep(const TOpeData& step, TParamCollection& vars, const TSysFuncMan& funcs) {
+TParamCollectionItem* TOrvaParser::CreateTemporary(const TOpeData& step, TParamCollection& vars,
+                                                   const TSysFuncMan& funcs, Slots& slots) {
+  int type = ResultTypeOf(step, funcs);
+  auto& item = slots.items[static_cast<size_t>(step.resultSlot)];
+  TCustomParam* old = item ? item->Value() : nullptr;
+  std::unique_ptr<TCustomParam> fresh;
+  if (step.op == ocDimTo) {
+    // The reference is bound now: the array is operand 0's variable, the
+    // indices the integer values of the other operands.
+    if (step.operands.empty() || step.operands[0]->Kind() != ParamKind::Ref) ThrowBadStep(step);
+    auto& arr = static_cast<TParamVar&>(*step.operands[0]);
+    std::vector<int32_t> idx;
+    idx.reserve(step.operands.size() - 1);
+    for (size_t i = 1; i < step.operands.size(); ++i) idx.push_back(step.operands[i]->GetInt());
+    int flat = arr.Target()->Value()->FlatIndex(arr.TargetName(), idx);
+    TParamVar* ref;
+    if (old && old->Kind() == ParamKind::Ref) {
+      ref = static_cast<TParamVar*>(old);
+      ref->Reset();
+    } else {
+      fresh = std::make_unique<TParamVar>();
+      ref = static_cast<TParamVar*>(fresh.get());
+    }
+    ref->SetTargetName(arr.Target()->Name());
+    ref->Bind(arr.Target(), flat);
+  } else {
+    ParamKind kind = (type >= PT_INT && type <= PT_STR) ? static_cast<ParamKind>(type) : ParamKind::Ref;
+    if (old && old->Kind() == kind) {
+      old->Reset();
+    } else {
+      fresh = CreateParam(kind == ParamKind::Ref ? PT_NONE : type);
+    }
+  }
+  if (!item)
+    item = std::make_unique<TParamCollectionItem>(std::move(fresh), slotNames_[static_cast<size_t>(step.resultSlot)]);
+  else if (fresh)
+    item->SetValue(std::move(fresh));
+  slots.live[static_cast<size_t>(step.resultSlot)] = 1;
+  vars.RegisterTemporary(*item);
+  return item.get();
+}
+
+void TOrvaParser::RunStep(const TOpeData& step, TParamCollection& vars, const TSysFuncMan& funcs, Slots& slots) {
   UnbindGuard unbind{step};
-  // 1. Bind the name operands.
-  if (step.operandCache.size() != step.operands.size()) step.operandCache.resize(step.operands.size());
+  // 1. Bind the name operands: this run's temporaries first, then the table.
   for (size_t i = 0; i < step.operands.size(); ++i) {
     TCustomParam& o = *step.operands[i];
     if (o.Kind() != ParamKind::Ref) continue;
     auto& ref = static_cast<TParamVar&>(o);
-    TParamCollectionItem* item = Lookup(vars, ref.TargetName(), step.operandCache[i]);
+    int slot = step.operandSlot[i];
+    TParamCollectionItem* item = (slot >= 0 && slots.live[static_cast<size_t>(slot)])
+                                     ? slots.items[static_cast<size_t>(slot)].get()
+                                     : Lookup(vars, ref.TargetName(), step.operandCache[i]);
     if (!item) ThrowNoVariable(ref.TargetName());
     int32_t index = item->Value()->Kind() == ParamKind::Ref
                         ? static_cast<const TParamVar&>(*item->Value()).ElementIndex()
@@ -285,30 +395,14 @@ void TOrvaParser::RunStep(const TOpeData& step, TParamCollection& vars, const TS
   }
   if (step.op == ocNone || step.op > kLastOpeCode) ThrowBadStep(step);
 
-  // 2. Create the result temporary.
-  TParamCollectionItem* r = nullptr;
-  if (IsTempName(step.result)) {
-    r = vars.FindVariable(step.result);
-    if (!r) {
-      int type = ResultTypeOf(step, funcs);
-      std::unique_ptr<TCustomParam> value;
-      if (step.op == ocDimTo) {
-        if (step.operands.empty() || step.operands[0]->Kind() != ParamKind::Ref) ThrowBadStep(step);
-        auto& arr = static_cast<TParamVar&>(*step.operands[0]);
-        std::vector<int32_t> idx;
-        for (size_t i = 1; i < step.operands.size(); ++i) idx.push_back(step.operands[i]->GetInt());
-        int flat = arr.Target()->Value()->FlatIndex(arr.TargetName(), idx);
-        auto ref = std::make_unique<TParamVar>(arr.Target()->Name());
-        ref->Bind(arr.Target(), flat);
-        value = std::move(ref);
-      } else {
-        value = CreateParam(type);
-        if (!value) value = std::make_unique<TParamVar>();
-      }
-      r = &vars.AddTemporary(step.result, std::move(value));
-    }
+  // 2. The result variable; a temporary is created on its first store.
+  TParamCollectionItem* r;
+  int slot = step.resultSlot;
+  if (slot >= 0 && slots.live[static_cast<size_t>(slot)]) {
+    r = slots.items[static_cast<size_t>(slot)].get();
   } else {
     r = Lookup(vars, step.result, step.resultCache);
+    if (!r && slot >= 0) r = CreateTemporary(step, vars, funcs, slots);
   }
   if (!r) ThrowNoVariable(step.result);
 
@@ -368,10 +462,7 @@ void TOrvaParser::RunStep(const TOpeData& step, TParamCollection& vars, const TS
       break;
     }
     case ocFunc: {
-      TSysFuncArgs args;
-      args.reserve(step.operands.size());
-      for (const auto& o : step.operands) args.push_back(o.get());
-      funcs.Execute(R, step.func, args, vars);
+      funcs.Execute(R, step.func, step.args, vars);
       break;
     }
     default: break;  // ocDimTo: bound when created

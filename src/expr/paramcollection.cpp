@@ -1,6 +1,7 @@
 #include "expr/paramcollection.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "common/cp932.h"
 #include "common/errors.h"
@@ -33,6 +34,7 @@ void SkipDims(TStream& s) {
 }  // namespace
 
 TParamCollection::TParamCollection(TSystemVarSource* source) : THashCollection(Mode::Plain) {
+  Bump();
   SetSource(source);
   for (int i = 0; i < kSystemVarCount; ++i) {
     auto item = std::make_unique<TParamCollectionItem>(std::make_unique<TParamSystem>(*this, i));
@@ -54,16 +56,21 @@ void TParamCollection::SetSource(TSystemVarSource* source) {
   }
 }
 
+void TParamCollection::Bump() {
+  static std::atomic<uint64_t> next{1};
+  generation_ = next.fetch_add(1, std::memory_order_relaxed);
+}
+
 std::string TParamCollection::Key(const std::string& name) { return cp932::ToLower(name); }
 
 void TParamCollection::IndexAdd(TParamCollectionItem& item) {
   if (item.Name().empty()) return;
   index_[Key(item.Name())].push_back(&item);
-  ++generation_;
+  Bump();
 }
 
 void TParamCollection::IndexRemove(TParamCollectionItem& item) {
-  ++generation_;
+  Bump();
   if (item.Name().empty()) return;
   auto it = index_.find(Key(item.Name()));
   if (it == index_.end()) return;
@@ -100,13 +107,14 @@ TParamCollectionItem& TParamCollection::Declare(const std::string& name, int typ
     case VarScope::Local: item.scope = currentScope_; item.local = true; break;
     case VarScope::Status: item.status = true; break;
   }
+  Bump();
   return item;
 }
 
 TParamCollectionItem* TParamCollection::FindVariable(const std::string& name) const {
-  if (!tempFrames_.empty() && IsTempName(name)) {
-    for (const auto& t : tempFrames_.back().items)
-      if (cp932::SameTextCI(t->Name(), name)) return t.get();
+  if (frameDepth_ > 0 && IsTempName(name)) {
+    for (TParamCollectionItem* t : tempFrames_[frameDepth_ - 1])
+      if (cp932::SameTextCI(t->Name(), name)) return t;
   }
   auto it = index_.find(Key(name));
   if (it == index_.end()) return nullptr;
@@ -137,7 +145,10 @@ TParamCollectionItem* TParamCollection::FindForDeclare(const std::string& name, 
 std::unique_ptr<TCustomParam> TParamCollection::GetValueCopy(const std::string& name) const {
   TParamCollectionItem* item = FindVariable(name);
   if (!item) return nullptr;
-  const TCustomParam& src = *item->Value();
+  return CopyValue(*item->Value(), name);
+}
+
+std::unique_ptr<TCustomParam> TParamCollection::CopyValue(const TCustomParam& src, const std::string& name) {
   int type = src.GetParamType();
   if (type < PT_INT || type > PT_STR) throw OrvaError::Format("%s:不正な変数です", name);
   std::unique_ptr<TCustomParam> out = CreateParam(type);
@@ -153,13 +164,21 @@ void TParamCollection::AssignValues(TCustomParam& to, const TCustomParam& from) 
   CopyElements(to, from, std::min(to.GetCount(), from.GetCount()));
 }
 
+void TParamCollection::BindReference(TParamVar& ref) const {
+  if (ref.BoundName().empty()) return;
+  TParamCollectionItem* item = FindVariable(ref.BoundName());
+  if (!item) throw OrvaError::Format("\"%s\" 変数がありません", ref.BoundName());
+  ref.Bind(item, ref.ElementIndex());
+}
+
 void TParamCollection::DeleteVariable(TParamCollectionItem& item) {
   if (item.IsSystem()) throw OrvaError::Utf8("内部エラー");
+  if (item.Index() < 0 || item.Index() >= Count() || &At(item.Index()) != &item) return;
   IndexRemove(item);
   std::unique_ptr<TParamCollectionItem> owned = ExtractItem(item.Index());
   // A reference bound during an expression run may still point at it: keep
   // it alive until the outermost run ends.
-  if (!tempFrames_.empty()) retired_.push_back(std::move(owned));
+  if (frameDepth_ > 0) retired_.push_back(std::move(owned));
 }
 
 void TParamCollection::FreeIf(bool (*pred)(const TParamCollectionItem&, int), int arg) {
@@ -179,24 +198,33 @@ void TParamCollection::ResetVariables() {
   defaultCursor.clear();
 }
 
+void TParamCollection::LowerScopesAbove(int n) {
+  for (int i = 0; i < Count(); ++i) {
+    TParamCollectionItem& v = At(i);
+    if (!v.IsSystem() && v.scope > n) --v.scope;
+  }
+  Bump();
+}
+
 void TParamCollection::SetCurrentScope(int n) {
-  if (n != currentScope_) ++generation_;
+  if (n != currentScope_) Bump();
   currentScope_ = n;
 }
 
-void TParamCollection::PushTempFrame() { tempFrames_.emplace_back(); }
-
-void TParamCollection::PopTempFrame() {
-  if (tempFrames_.empty()) return;
-  tempFrames_.pop_back();
-  if (tempFrames_.empty()) retired_.clear();
+void TParamCollection::PushTempFrame() {
+  if (tempFrames_.size() <= frameDepth_) tempFrames_.emplace_back();
+  tempFrames_[frameDepth_++].clear();
 }
 
-TParamCollectionItem& TParamCollection::AddTemporary(const std::string& name, std::unique_ptr<TCustomParam> value) {
-  if (tempFrames_.empty()) throw OrvaError::Utf8("内部エラー");
-  auto item = std::make_unique<TParamCollectionItem>(std::move(value), name);
-  tempFrames_.back().items.push_back(std::move(item));
-  return *tempFrames_.back().items.back();
+void TParamCollection::PopTempFrame() {
+  if (frameDepth_ == 0) return;
+  tempFrames_[--frameDepth_].clear();
+  if (frameDepth_ == 0) retired_.clear();
+}
+
+void TParamCollection::RegisterTemporary(TParamCollectionItem& item) {
+  if (frameDepth_ == 0) throw OrvaError::Utf8("内部エラー");
+  tempFrames_[frameDepth_ - 1].push_back(&item);
 }
 
 // ---- records and save blocks

@@ -59,7 +59,14 @@ class TParamCollection : public THashCollection<TParamCollectionItem> {
   // A detached copy of the variable's value as an int, float, flag or string
   // value (null when absent; "%s:不正な変数です" for another type).
   std::unique_ptr<TCustomParam> GetValueCopy(const std::string& name) const;
-  // Removes and frees one variable (never a system variable).
+  // The same for a value object ("%s:不正な変数です" names `name`).
+  static std::unique_ptr<TCustomParam> CopyValue(const TCustomParam& src, const std::string& name);
+  // Binds a reference loaded from a stream to the variable named by its
+  // bound name (nothing for an empty name); "\"%s\" 変数がありません" when
+  // there is no such variable.
+  void BindReference(TParamVar& ref) const;
+  // Removes and frees one variable (never a system variable; temporaries
+  // belong to their run and are left alone).
   void DeleteVariable(TParamCollectionItem& item);
   // Frees every variable whose scope number is n.
   void FreeScope(int n);
@@ -71,15 +78,27 @@ class TParamCollection : public THashCollection<TParamCollectionItem> {
 
   int CurrentScope() const { return currentScope_; }
   void SetCurrentScope(int n);
+  // Lowers by one the scope number of every variable whose scope number is
+  // above n (a call frame below them was removed).
+  void LowerScopesAbove(int n);
+  // Callers that change a variable's local flag or scope number directly
+  // call this so that cached lookups are redone.
+  void Touch() { Bump(); }
 
   // ---- temporaries of expression runs. Each run pushes its own frame, so a
   // run nested inside another (Calc, text variables) never sees or changes
   // the outer run's temporaries.
+  // The run that pushed the frame owns its temporaries and registers each
+  // one here while it exists, so that lookups by name (VarExists, the run's
+  // own result) see it.
   void PushTempFrame();
   void PopTempFrame();
-  TParamCollectionItem& AddTemporary(const std::string& name, std::unique_ptr<TCustomParam> value);
+  void RegisterTemporary(TParamCollectionItem& item);
+  bool InExpression() const { return frameDepth_ > 0; }
   // Changes whenever a lookup could answer differently (variables added,
   // renamed or removed, scope changed); lets callers cache lookups.
+  // Values are unique across all tables, so a cache never mistakes one table
+  // for another.
   uint64_t Generation() const { return generation_; }
 
   // ---- program-wide values kept beside the table
@@ -119,9 +138,6 @@ class TParamCollection : public THashCollection<TParamCollectionItem> {
   using THashCollectionBase::Extract;
   using THashCollectionBase::Rename;
 
-  struct TempFrame {
-    std::vector<std::unique_ptr<TParamCollectionItem>> items;
-  };
 
   static std::string Key(const std::string& name);
   void IndexAdd(TParamCollectionItem& item);
@@ -134,10 +150,14 @@ class TParamCollection : public THashCollection<TParamCollectionItem> {
   TSystemVarSource* source_;
   std::unique_ptr<TSystemVarSource> ownSource_;
   int currentScope_ = 0;
-  uint64_t generation_ = 1;
+  void Bump();
+  uint64_t generation_ = 0;
   // Folded name -> variables of that name in naming order (oldest first).
   std::unordered_map<std::string, std::vector<TParamCollectionItem*>> index_;
-  std::vector<TempFrame> tempFrames_;
+  // Frames of the running expressions (only the first frameDepth_ are in
+  // use; the rest keep their capacity for the next runs).
+  std::vector<std::vector<TParamCollectionItem*>> tempFrames_;
+  size_t frameDepth_ = 0;
   // Variables removed while an expression runs, freed when the outermost run
   // ends.
   std::vector<std::unique_ptr<TParamCollectionItem>> retired_;

@@ -152,15 +152,15 @@ void TCustomParam::SaveDims(TStream& s) const {
   for (int32_t d : dims_) s.WriteInt32(d);
 }
 
-void TCustomParam::LoadDims(TStream& s) {
+Dims TCustomParam::ReadDims(TStream& s) {
   int32_t n = s.ReadCount(4);
   Dims d(static_cast<size_t>(n));
   for (auto& v : d) v = s.ReadInt32();
-  dims_ = std::move(d);
+  return d;
 }
 
 void TCustomParam::SaveToStream(TStream& s) const { SaveDims(s); }
-void TCustomParam::LoadFromStream(TStream& s) { LoadDims(s); }
+void TCustomParam::LoadFromStream(TStream& s) { dims_ = ReadDims(s); }
 
 int TCustomParam::IndexOfStr(const std::string& s, bool caseSensitive, bool partial) const {
   std::string needle = (partial && !caseSensitive) ? cp932::ToLower(s) : s;
@@ -236,10 +236,11 @@ void TParamArray<T>::SaveToStream(TStream& s) const {
 
 template <class T>
 void TParamArray<T>::LoadFromStream(TStream& s) {
-  LoadDims(s);
+  Dims d = ReadDims(s);
   int32_t n = s.ReadCount(kElemBytes<T>);
   std::vector<T> items(static_cast<size_t>(n));
   for (T& v : items) ReadElem(s, v);
+  dims_ = std::move(d);
   items_ = std::move(items);
 }
 
@@ -325,11 +326,16 @@ void TParamVar::SaveToStream(TStream& s) const {
 }
 
 void TParamVar::LoadFromStream(TStream& s) {
-  LoadDims(s);
-  targetName_ = s.ReadString();
-  boundName_ = s.ReadString();
-  reserved_ = s.ReadByte();
-  index_ = s.ReadInt32();
+  Dims d = ReadDims(s);
+  std::string target = s.ReadString();
+  std::string bound = s.ReadString();
+  uint8_t reserved = s.ReadByte();
+  int32_t index = s.ReadInt32();
+  dims_ = std::move(d);
+  targetName_ = std::move(target);
+  boundName_ = std::move(bound);
+  reserved_ = reserved;
+  index_ = index;
   target_ = nullptr;
 }
 

@@ -25,9 +25,12 @@ using Dims = std::vector<int32_t>;
 
 class TCustomParam {
  public:
+  explicit TCustomParam(ParamKind kind) : kind_(kind) {}
   virtual ~TCustomParam() = default;
 
-  virtual ParamKind Kind() const = 0;
+  // The storage kind; fixed for the object's life (kept in a field because
+  // expression runs ask for it on every operand).
+  ParamKind Kind() const { return kind_; }
 
   virtual int GetCount() const { return 1; }
   virtual void SetCount(int n) {}
@@ -73,6 +76,9 @@ class TCustomParam {
   virtual void LoadFromStream(TStream& s);
 
   virtual void ClearDims();
+  // Back to a new value: a scalar of 0 / 0.0 / false / "" (references are
+  // unbound). Lets expression runs reuse their temporaries' storage.
+  virtual void Reset() { dims_.clear(); }
   virtual void Unique() {}
   virtual void RemoveValue(const TCustomParam* p) {}
   virtual int IndexOfStr(const std::string& s, bool caseSensitive, bool partial) const;
@@ -90,8 +96,11 @@ class TCustomParam {
 
  protected:
   void SaveDims(TStream& s) const;
-  void LoadDims(TStream& s);
+  static Dims ReadDims(TStream& s);
   Dims dims_;
+
+ private:
+  const ParamKind kind_;
 };
 
 // "[%d]:配列の添字が不正です"
@@ -116,7 +125,7 @@ std::string IntToStr(int32_t v);
 template <class T>
 class TParamArray : public TCustomParam {
  public:
-  TParamArray() : items_(1, T{}) {}
+  explicit TParamArray(ParamKind kind) : TCustomParam(kind), items_(1, T{}) {}
 
   int GetCount() const override { return static_cast<int>(items_.size()); }
   void SetCount(int n) override { items_.resize(n < 0 ? 0 : static_cast<size_t>(n)); }
@@ -147,6 +156,10 @@ class TParamArray : public TCustomParam {
   void ClearDims() override;
   void Unique() override;
   void RemoveValue(const TCustomParam* p) override;
+  void Reset() override {
+    dims_.clear();
+    items_.assign(1, T{});
+  }
 
   const std::vector<T>& Items() const { return items_; }
   std::vector<T>& MutableItems() { return items_; }
@@ -165,14 +178,14 @@ class TParamArray : public TCustomParam {
 
 class TParamInt final : public TParamArray<int32_t> {
  public:
-  ParamKind Kind() const override { return ParamKind::Int; }
+  TParamInt() : TParamArray(ParamKind::Int) {}
   int GetParamType() const override { return PT_INT; }
   void FillInt(int32_t v) override { std::fill(items_.begin(), items_.end(), v); }
 };
 
 class TParamFloat final : public TParamArray<Float> {
  public:
-  ParamKind Kind() const override { return ParamKind::Float; }
+  TParamFloat() : TParamArray(ParamKind::Float) {}
   int GetParamType() const override { return PT_FLOAT; }
   void FillFloat(Float x) override { std::fill(items_.begin(), items_.end(), x); }
 };
@@ -180,14 +193,14 @@ class TParamFloat final : public TParamArray<Float> {
 // Flags are stored as bytes 0 / 1.
 class TParamFlag final : public TParamArray<uint8_t> {
  public:
-  ParamKind Kind() const override { return ParamKind::Flag; }
+  TParamFlag() : TParamArray(ParamKind::Flag) {}
   int GetParamType() const override { return PT_BOOL; }
   void FillFlag(bool b) override { std::fill(items_.begin(), items_.end(), b ? 1 : 0); }
 };
 
 class TParamStr final : public TParamArray<std::string> {
  public:
-  ParamKind Kind() const override { return ParamKind::Str; }
+  TParamStr() : TParamArray(ParamKind::Str) {}
   int GetParamType() const override { return PT_STR; }
   void FillStr(const std::string& s) override { std::fill(items_.begin(), items_.end(), s); }
 };
@@ -198,10 +211,8 @@ class TParamStr final : public TParamArray<std::string> {
 // writes do nothing, type 0, count 0.
 class TParamVar final : public TCustomParam {
  public:
-  TParamVar() = default;
-  explicit TParamVar(std::string targetName) : targetName_(std::move(targetName)) {}
-
-  ParamKind Kind() const override { return ParamKind::Ref; }
+  TParamVar() : TCustomParam(ParamKind::Ref) {}
+  explicit TParamVar(std::string targetName) : TCustomParam(ParamKind::Ref), targetName_(std::move(targetName)) {}
   const std::string& TargetName() const { return targetName_; }
   void SetTargetName(std::string n) { targetName_ = std::move(n); }
   TParamCollectionItem* Target() const { return target_; }

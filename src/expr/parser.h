@@ -65,7 +65,11 @@ struct TOpeData {
   uint8_t func = 0;
   std::vector<std::unique_ptr<TCustomParam>> operands;
 
-  // Lookup caches (not part of the stream form).
+  // Run-time data (not part of the stream form): the temporary slot of each
+  // operand and of the result (-1 for other names), and lookup caches.
+  std::vector<int> operandSlot;
+  int resultSlot = -1;
+  std::vector<TCustomParam*> args;  // the operands as call arguments
   struct Cache {
     const TParamCollection* owner = nullptr;
     uint64_t generation = 0;
@@ -104,10 +108,25 @@ class TOrvaParser {
   int StepCount() const { return static_cast<int>(steps_.size()); }
 
  private:
-  void RunStep(const TOpeData& step, TParamCollection& vars, const TSysFuncMan& funcs);
+  // Temporaries of one run, one slot per distinct temporary name. They are
+  // kept between runs to reuse their storage; a run started while another
+  // run of the same parser is active gets slots of its own.
+  struct Slots {
+    std::vector<std::unique_ptr<TParamCollectionItem>> items;
+    std::vector<uint8_t> live;
+  };
+  void Prepare();
+  void RunStep(const TOpeData& step, TParamCollection& vars, const TSysFuncMan& funcs, Slots& slots);
+  TParamCollectionItem* CreateTemporary(const TOpeData& step, TParamCollection& vars, const TSysFuncMan& funcs,
+                                        Slots& slots);
 
   std::vector<TOpeData> steps_;
+  std::vector<std::string> slotNames_;
+  Slots slots_;
+  bool running_ = false;
+  bool storesArg_ = false;  // the last step stores "____arg"
   std::unique_ptr<TCustomParam> result_;
+  std::unique_ptr<TCustomParam> spare_;  // the previous result, reused for the next
   std::string lastError_;
 };
 

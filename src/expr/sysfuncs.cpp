@@ -199,6 +199,14 @@ int SysFuncNumber(const std::string& name) {
   return it == kByName.end() ? -1 : it->second;
 }
 
+TCustomParam& TSysFuncCall::VarArg(size_t i) const {
+  // The reference itself is returned: it forwards every operation to the
+  // variable (or to the element it is bound to).
+  if (i < args.size() && args[i]->Kind() == ParamKind::Ref && static_cast<TParamVar*>(args[i])->Target())
+    return *args[i];
+  throw OrvaError::Format("%s:変数が見つかりません", SysFuncInfo(number).name);
+}
+
 TSysFuncMan::TSysFuncMan() {
   // Property types are unknown until the component model registers them:
   // text holds any property value.

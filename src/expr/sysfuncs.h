@@ -41,6 +41,13 @@ struct TSysFuncCall {
   const TSysFuncArgs& args;
   TParamCollection& vars;
   int number;
+
+  // Whether argument i (0-based) was given.
+  bool Has(size_t i) const { return i < args.size(); }
+  // Argument i as a variable argument: the value of the variable it names.
+  // A literal, an unbound name or a missing argument raises
+  // "<function>:変数が見つかりません".
+  TCustomParam& VarArg(size_t i) const;
 };
 
 using TSysFuncBody = std::function<void(TSysFuncCall&)>;

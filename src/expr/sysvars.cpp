@@ -240,25 +240,27 @@ int32_t AsInt(int type, int32_t i, Float f, bool b, const std::string& s) {
 
 }  // namespace
 
-#define ORVA_SYS_FWD(call)                   \
-  if (Forwards()) {                          \
-    if (TCustomParam* f = Forward()) return f->call; \
+// @Result and @Temp pass every operation to their target (reads of no
+// target give the empty value, writes to none are dropped).
+#define ORVA_SYS_GET(call, fallback)   \
+  if (Forwards()) {                    \
+    TCustomParam* f = Forward();       \
+    return f ? f->call : fallback;     \
+  }
+#define ORVA_SYS_SET(call)                  \
+  if (Forwards()) {                         \
+    if (TCustomParam* f = Forward()) f->call; \
+    return;                                 \
   }
 
 int32_t TParamSystem::GetIntAt(int i) const {
-  if (Forwards()) {
-    TCustomParam* f = Forward();
-    return f ? f->GetIntAt(i) : 0;
-  }
+  ORVA_SYS_GET(GetIntAt(i), 0)
   Value v = Read(i, true);
   return AsInt(v.type, v.i, v.f, v.b, v.s);
 }
 
 Float TParamSystem::GetFloatAt(int i) const {
-  if (Forwards()) {
-    TCustomParam* f = Forward();
-    return f ? f->GetFloatAt(i) : 0;
-  }
+  ORVA_SYS_GET(GetFloatAt(i), 0)
   Value v = Read(i, true);
   switch (v.type) {
     case PT_FLOAT: return v.f;
@@ -269,10 +271,7 @@ Float TParamSystem::GetFloatAt(int i) const {
 }
 
 bool TParamSystem::GetFlagAt(int i) const {
-  if (Forwards()) {
-    TCustomParam* f = Forward();
-    return f ? f->GetFlagAt(i) : false;
-  }
+  ORVA_SYS_GET(GetFlagAt(i), false)
   Value v = Read(i, true);
   switch (v.type) {
     case PT_FLOAT: return v.f != 0;
@@ -283,10 +282,7 @@ bool TParamSystem::GetFlagAt(int i) const {
 }
 
 std::string TParamSystem::GetStrAt(int i) const {
-  if (Forwards()) {
-    TCustomParam* f = Forward();
-    return f ? f->GetStrAt(i) : std::string();
-  }
+  ORVA_SYS_GET(GetStrAt(i), std::string())
   Value v = Read(i, true);
   switch (v.type) {
     case PT_FLOAT: return FloatToText(v.f);
@@ -297,28 +293,19 @@ std::string TParamSystem::GetStrAt(int i) const {
 }
 
 int32_t TParamSystem::GetInt() const {
-  if (Forwards()) {
-    TCustomParam* f = Forward();
-    return f ? f->GetInt() : 0;
-  }
+  ORVA_SYS_GET(GetInt(), 0)
   Value v = Read(0, false);
   return AsInt(v.type, v.i, v.f, v.b, v.s);
 }
 
 Float TParamSystem::GetFloat() const {
-  if (Forwards()) {
-    TCustomParam* f = Forward();
-    return f ? f->GetFloat() : 0;
-  }
+  ORVA_SYS_GET(GetFloat(), 0)
   if (IsArray()) return 0;
   return GetFloatAt(0);
 }
 
 bool TParamSystem::GetFlag() const {
-  if (Forwards()) {
-    TCustomParam* f = Forward();
-    return f ? f->GetFlag() : false;
-  }
+  ORVA_SYS_GET(GetFlag(), false)
   if (IsArray()) return false;
   Value v = Read(0, false);
   if (v.type == PT_STR) return conv::StrToFlag(v.s);
@@ -326,10 +313,7 @@ bool TParamSystem::GetFlag() const {
 }
 
 std::string TParamSystem::GetStr() const {
-  if (Forwards()) {
-    TCustomParam* f = Forward();
-    return f ? f->GetStr() : std::string();
-  }
+  ORVA_SYS_GET(GetStr(), std::string())
   if (IsArray()) return TypeOf(number_) == PT_STR ? "" : "FALSE";
   return GetStrAt(0);
 }
@@ -338,10 +322,7 @@ std::string TParamSystem::GetStr() const {
 // ignored by number variables; text written to a flag variable stores
 // whether its integer value is not 0.
 void TParamSystem::SetInt(int32_t x) {
-  if (Forwards()) {
-    if (TCustomParam* f = Forward()) f->SetInt(x);
-    return;
-  }
+  ORVA_SYS_SET(SetInt(x))
   Value v;
   v.i = x;
   v.f = x;
@@ -351,10 +332,7 @@ void TParamSystem::SetInt(int32_t x) {
 }
 
 void TParamSystem::SetFloat(Float x) {
-  if (Forwards()) {
-    if (TCustomParam* f = Forward()) f->SetFloat(x);
-    return;
-  }
+  ORVA_SYS_SET(SetFloat(x))
   Value v;
   v.f = x;
   v.b = x != 0;
@@ -364,10 +342,7 @@ void TParamSystem::SetFloat(Float x) {
 }
 
 void TParamSystem::SetFlag(bool b) {
-  if (Forwards()) {
-    if (TCustomParam* f = Forward()) f->SetFlag(b);
-    return;
-  }
+  ORVA_SYS_SET(SetFlag(b))
   Value v;
   v.i = b ? 1 : 0;
   v.f = v.i;
@@ -377,10 +352,7 @@ void TParamSystem::SetFlag(bool b) {
 }
 
 void TParamSystem::SetStr(const std::string& s) {
-  if (Forwards()) {
-    if (TCustomParam* f = Forward()) f->SetStr(s);
-    return;
-  }
+  ORVA_SYS_SET(SetStr(s))
   Value v;
   v.s = s;
   switch (TypeOf(number_)) {
@@ -434,7 +406,8 @@ ORVA_SYS_VOID(FillFlag(bool b), FillFlag(b))
 ORVA_SYS_VOID(FillStr(const std::string& s), FillStr(s))
 ORVA_SYS_VOID(CopyMem(const TCustomParam& p), CopyMem(p))
 #undef ORVA_SYS_VOID
-#undef ORVA_SYS_FWD
+#undef ORVA_SYS_GET
+#undef ORVA_SYS_SET
 
 int TParamSystem::GetDimCount() const {
   TCustomParam* f = Forwards() ? Forward() : nullptr;

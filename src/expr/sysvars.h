@@ -127,9 +127,8 @@ class TClockSystemVarSource : public TSystemVarSource {
 // state its number names.
 class TParamSystem final : public TCustomParam {
  public:
-  TParamSystem(TParamCollection& owner, int number) : owner_(owner), number_(number) {}
-
-  ParamKind Kind() const override { return ParamKind::System; }
+  TParamSystem(TParamCollection& owner, int number)
+      : TCustomParam(ParamKind::System), owner_(owner), number_(number) {}
   int Number() const { return number_; }
 
   int GetCount() const override;

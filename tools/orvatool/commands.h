@@ -13,5 +13,6 @@ int RunArchive(const Args& args);
 int RunPage(const Args& args);
 int RunProject(const Args& args);
 int RunBuild(const Args& args);
+int RunExpr(const Args& args);
 
 }  // namespace orvatool

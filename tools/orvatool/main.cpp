@@ -21,6 +21,7 @@ const Command kCommands[] = {
     {"page", orvatool::RunPage, "asm|dasm script pages"},
     {"project", orvatool::RunProject, "asm|dasm project files"},
     {"build", orvatool::RunBuild, "turn a source folder into a game folder"},
+    {"expr", orvatool::RunExpr, "compile|dump|run expressions"},
 };
 
 void Usage(FILE* out) {
