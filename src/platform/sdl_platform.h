@@ -1,0 +1,22 @@
+// The SDL2 backend of the platform seam: one window with a software frame
+// uploaded to a streaming texture and scaled by the renderer (aspect kept,
+// letterboxed), desktop full screen, the audio device, message boxes.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace orva::platform {
+
+// Starts SDL's video and event subsystems. Throws OrvaError when there is no
+// display to open a window on.
+Platform MakeSdlPlatform(ScaleMode scale);
+
+// The virtual-key code of an SDL key code (SDL_Keycode) with the modifier
+// state (SDL_Keymod) it came with; 0 for keys that have none. Keypad keys
+// give the numeric codes while Num Lock is on and the navigation codes while
+// it is off, as on Windows.
+uint8_t VirtualKeyFromSdl(int32_t sdlKeycode, uint16_t sdlMod);
+
+}  // namespace orva::platform
