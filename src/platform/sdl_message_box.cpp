@@ -17,25 +17,11 @@ std::vector<ButtonDef> ButtonsFor(MessageButtons buttons) {
   switch (buttons) {
     case MessageButtons::Ok: return {{MessageResult::Ok, "OK"}};
     case MessageButtons::OkCancel: return {{MessageResult::Ok, "OK"}, {MessageResult::Cancel, "キャンセル"}};
-    case MessageButtons::YesNo: return {{MessageResult::Yes, "はい(&Y)"}, {MessageResult::No, "いいえ(&N)"}};
+    case MessageButtons::YesNo: return {{MessageResult::Yes, "はい"}, {MessageResult::No, "いいえ"}};
     case MessageButtons::YesNoCancel:
-      return {{MessageResult::Yes, "はい(&Y)"}, {MessageResult::No, "いいえ(&N)"}, {MessageResult::Cancel, "キャンセル"}};
+      return {{MessageResult::Yes, "はい"}, {MessageResult::No, "いいえ"}, {MessageResult::Cancel, "キャンセル"}};
   }
   return {{MessageResult::Ok, "OK"}};
-}
-
-// Button labels without the Windows accelerator marks.
-std::string Label(const char* s) {
-  std::string out;
-  for (const char* p = s; *p; ++p) {
-    if (p[0] == '(' && p[1] == '&') {
-      while (*p && *p != ')') ++p;
-      if (!*p) break;
-      continue;
-    }
-    out += *p;
-  }
-  return out;
 }
 
 }  // namespace
@@ -44,15 +30,13 @@ MessageResult SdlMessageBox::Show(std::string_view text, std::string_view captio
                                   MessageIcon icon) {
   const auto defs = ButtonsFor(buttons);
   const MessageResult fallback = DefaultAnswer(buttons);
-  std::vector<std::string> labels;
-  for (const auto& d : defs) labels.push_back(Label(d.label));
   std::vector<SDL_MessageBoxButtonData> sdlButtons;
   for (size_t i = 0; i < defs.size(); ++i) {
     Uint32 flags = 0;
     if (defs[i].result == fallback) flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
     if (defs[i].result == MessageResult::Cancel || (buttons == MessageButtons::YesNo && defs[i].result == MessageResult::No))
       flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
-    sdlButtons.push_back({flags, static_cast<int>(i), labels[i].c_str()});
+    sdlButtons.push_back({flags, static_cast<int>(i), defs[i].label});
   }
   Uint32 flags = SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
   switch (icon) {
@@ -72,7 +56,7 @@ MessageResult SdlMessageBox::Show(std::string_view text, std::string_view captio
   data.buttons = sdlButtons.data();
   int pressed = -1;
   if (SDL_ShowMessageBox(&data, &pressed) != 0) {
-    std::fprintf(stderr, "[%s] %s\n", captionZ.c_str(), textZ.c_str());
+    std::fprintf(stderr, "[%s] %s (no message box: %s)\n", captionZ.c_str(), textZ.c_str(), SDL_GetError());
     return fallback;
   }
   if (pressed < 0 || pressed >= static_cast<int>(defs.size())) {

@@ -120,7 +120,6 @@ void TFormView::InitializeRuntime() {
 }
 
 void TFormView::Run() {
-  runStart_ = platform_.clock->NowMs();
   if (!state_.terminating && !runtimeReady_ && !closed_) InitializeRuntime();
   if (state_.terminating) {
     Close();
@@ -195,7 +194,7 @@ void TFormView::Render() {
   hooks_.Compose();
   if (hooks_.Screen().Present()) {
     ++fpsPresents_;
-    if (firstPresentMs_ < 0) firstPresentMs_ = platform_.clock->NowMs() - runStart_;
+    if (firstPresentAt_ < 0) firstPresentAt_ = platform_.clock->NowMs();
   }
   hooks_.AfterPresent();
 }

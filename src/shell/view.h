@@ -68,8 +68,8 @@ class TFormView {
   bool KeyState(uint8_t vk) const { return keys_[vk]; }
   TVrFileManager& Files() { return *files_; }
   const std::string& SaveFolder() const { return saveFolder_; }
-  // Time from the start of Run to the first presented frame (ms of the clock).
-  int64_t FirstPresentMs() const { return firstPresentMs_; }
+  // The clock's time when the first frame was presented (-1: none yet).
+  int64_t FirstPresentAtMs() const { return firstPresentAt_; }
 
  private:
   void OnTickDue(int64_t now);
@@ -102,8 +102,7 @@ class TFormView {
   // FPS measurement.
   int64_t fpsStart_ = 0;
   int fpsPresents_ = 0;
-  int64_t runStart_ = 0;
-  int64_t firstPresentMs_ = -1;
+  int64_t firstPresentAt_ = -1;
 };
 
 }  // namespace orva
