@@ -9,48 +9,41 @@ std::mutex& StreamLock() {
   return lock;
 }
 
-// A damaged or vanished file must not throw into a back-end thread: it
-// reads as the end of the data.
+namespace {
 
-int64_t StreamSize(TStream* stream) {
+// Runs one access to the stream under the lock. A damaged or vanished file
+// must not throw into a back-end thread: it reads as the end of the data.
+template <typename F>
+int64_t Locked(TStream* stream, F&& access) {
   if (!stream) return 0;
   std::lock_guard<std::mutex> hold(StreamLock());
   try {
-    return stream->GetSize();
+    return access(*stream);
   } catch (const std::exception&) {
     return 0;
   }
+}
+
+}  // namespace
+
+int64_t StreamSize(TStream* stream) {
+  return Locked(stream, [](TStream& s) { return s.GetSize(); });
 }
 
 int64_t StreamRead(TStream* stream, void* buffer, int64_t count) {
-  if (!stream || !buffer || count <= 0) return 0;
-  std::lock_guard<std::mutex> hold(StreamLock());
-  try {
-    return stream->Read(buffer, count);
-  } catch (const std::exception&) {
-    return 0;
-  }
+  if (!buffer || count <= 0) return 0;
+  return Locked(stream, [&](TStream& s) { return s.Read(buffer, count); });
 }
 
 int64_t StreamGetPosition(TStream* stream) {
-  if (!stream) return 0;
-  std::lock_guard<std::mutex> hold(StreamLock());
-  try {
-    return stream->GetPosition();
-  } catch (const std::exception&) {
-    return 0;
-  }
+  return Locked(stream, [](TStream& s) { return s.GetPosition(); });
 }
 
 int64_t StreamSetPosition(TStream* stream, int64_t position) {
-  if (!stream) return 0;
-  std::lock_guard<std::mutex> hold(StreamLock());
-  try {
-    stream->SetPosition(position);
-    return stream->GetPosition();
-  } catch (const std::exception&) {
-    return 0;
-  }
+  return Locked(stream, [&](TStream& s) {
+    s.SetPosition(position);
+    return s.GetPosition();
+  });
 }
 
 }  // namespace orva::media

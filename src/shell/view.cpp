@@ -291,27 +291,22 @@ void TFormView::SetFullScreen(bool on) {
   platform::IDisplay& display = *platform_.display;
   if (on == display.IsFullScreen()) return;
   try {
+    const std::string step = on ? "SetFullScreen.Full" : "SetFullScreen.Normal";
+    log::StepMarker(step);
+    log::StepMarker(step + ".Bases.FreeDX");
+    hooks_.FreeSurfaces();
+    log::StepMarker(step + ".MediaSuspend");
+    hooks_.SuspendMedia();
+    log::StepMarker(step + ".ScreenMan.FreeDX");
     if (!on) {
-      log::StepMarker("SetFullScreen.Normal");
-      log::StepMarker("SetFullScreen.Normal.Bases.FreeDX");
-      hooks_.FreeSurfaces();
-      log::StepMarker("SetFullScreen.Normal.MediaSuspend");
-      hooks_.SuspendMedia();
-      log::StepMarker("SetFullScreen.Normal.ScreenMan.FreeDX");
-      log::StepMarker("SetFullScreen.Normal.RestoreWindow");
+      log::StepMarker(step + ".RestoreWindow");
       display.SetFullScreen(false);
     } else {
-      log::StepMarker("SetFullScreen.Full");
-      log::StepMarker("SetFullScreen.Full.Bases.FreeDX");
-      hooks_.FreeSurfaces();
-      log::StepMarker("SetFullScreen.Full.MediaSuspend");
-      hooks_.SuspendMedia();
-      log::StepMarker("SetFullScreen.Full.ScreenMan.FreeDX");
-      log::StepMarker("SetFullScreen.Full.StoreWindow");
-      log::StepMarker("SetFullScreen.Full.SetScreenManIndex");
+      log::StepMarker(step + ".StoreWindow");
+      log::StepMarker(step + ".SetScreenManIndex");
       display.SetFullScreen(true);
       if (!display.IsFullScreen()) {
-        log::StepMarker("SetFullScreen.Full.SetScreenManIndexFail");
+        log::StepMarker(step + ".SetScreenManIndexFail");
         display.SetFullScreen(false);
       }
     }

@@ -12,6 +12,8 @@ struct TickCase {
   int32_t frameDelta;
 };
 
+void PrintTo(const TickCase& c, std::ostream* os) { *os << c.elapsed << " ms elapsed"; }
+
 class FrameTimerTest : public ::testing::TestWithParam<TickCase> {};
 
 TEST_P(FrameTimerTest, CountsElapsedTimeCapsTheDeltaAndDropsLongGaps) {
@@ -34,7 +36,8 @@ INSTANTIATE_TEST_SUITE_P(Deltas, FrameTimerTest,
                                            TickCase{300, true, 300, 160},  // the longest counted gap
                                            TickCase{301, false, 0, 7},     // a stall: not counted at all
                                            TickCase{5000, false, 0, 7},
-                                           TickCase{0, false, 0, 7}));  // no time passed: no tick
+                                           TickCase{0, false, 0, 7}),  // no time passed: no tick
+                         [](const auto& info) { return "after" + std::to_string(info.param.elapsed) + "ms"; });
 
 TEST(FrameTimer, AStallRestartsCountingFromItsEnd) {
   TFrameState s;

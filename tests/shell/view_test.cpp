@@ -60,6 +60,15 @@ class ViewTest : public ::testing::Test {
     return *view;
   }
 
+  // A view that meets `first` before its first tick, run for `frames` ticks.
+  TFormView& RunAfter(EventType first, long long frames) {
+    Make(Options(frames));
+    view->FormCreate();
+    events_->Push(Ev(first));
+    view->Run();
+    return *view;
+  }
+
   static Event Key(EventType type, uint8_t key, uint32_t modifiers = 0, bool repeat = false) {
     Event e;
     e.type = type;
@@ -182,10 +191,7 @@ TEST_F(ViewTest, AnInactiveWindowPausesAndThePauseIsNotCounted) {
 }
 
 TEST_F(ViewTest, InactiveRunDoesNotTick) {
-  Make(Options(10));
-  view->FormCreate();
-  events_->Push(Ev(EventType::FocusLost));
-  view->Run();
+  RunAfter(EventType::FocusLost, 10);
   EXPECT_EQ(view->TickCount(), 0);
   EXPECT_EQ(view->State().gameTime, 0);
   EXPECT_EQ(hooks.Count("RunInterpreter"), 0);
@@ -194,10 +200,7 @@ TEST_F(ViewTest, InactiveRunDoesNotTick) {
 TEST_F(ViewTest, AProjectThatKeepsRunningIgnoresDeactivation) {
   hooks.useSettings = true;
   hooks.settings.pauseWhenInactive = false;
-  Make(Options(6));
-  view->FormCreate();
-  events_->Push(Ev(EventType::FocusLost));
-  view->Run();
+  RunAfter(EventType::FocusLost, 6);
   EXPECT_TRUE(view->Active());
   EXPECT_EQ(view->TickCount(), 6);
   EXPECT_EQ(hooks.Count("PauseMedia"), 0);
@@ -394,10 +397,7 @@ TEST_F(ViewTest, TerminatingFromAScriptClosesTheWindow) {
 }
 
 TEST_F(ViewTest, TheWindowsCloseButtonEndsTheRun) {
-  Make(Options(100));
-  view->FormCreate();
-  events_->Push(Ev(EventType::Quit));
-  view->Run();
+  RunAfter(EventType::Quit, 100);
   EXPECT_TRUE(view->Closed());
   EXPECT_EQ(view->TickCount(), 0);
   EXPECT_EQ(steps.back(), "[step] FormClose");
