@@ -72,4 +72,8 @@ uint8_t VirtualKeyFromSdl(int32_t sdlKeycode, uint16_t sdlMod) {
   return 0;
 }
 
+uint8_t VirtualKeyFromSdlName(const char* sdlKeyName, bool numLock) {
+  return VirtualKeyFromSdl(SDL_GetKeyFromName(sdlKeyName), numLock ? KMOD_NUM : KMOD_NONE);
+}
+
 }  // namespace orva::platform

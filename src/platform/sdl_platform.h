@@ -19,4 +19,8 @@ Platform MakeSdlPlatform(ScaleMode scale);
 // it is off, as on Windows.
 uint8_t VirtualKeyFromSdl(int32_t sdlKeycode, uint16_t sdlMod);
 
+// The same for a key named as SDL names it ("A", "Keypad 7", "Left Shift"),
+// with Num Lock on or off; 0 for unknown names. For key scripts and checks.
+uint8_t VirtualKeyFromSdlName(const char* sdlKeyName, bool numLock);
+
 }  // namespace orva::platform
