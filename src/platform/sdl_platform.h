@@ -13,6 +13,9 @@ namespace orva::platform {
 // display to open a window on.
 Platform MakeSdlPlatform(ScaleMode scale);
 
+// The SDL sound output alone (the platform bundle makes one too).
+std::unique_ptr<IAudioOutput> MakeSdlAudioOutput();
+
 // The virtual-key code of an SDL key code (SDL_Keycode) with the modifier
 // state (SDL_Keymod) it came with; 0 for keys that have none. Keypad keys
 // give the numeric codes while Num Lock is on and the navigation codes while

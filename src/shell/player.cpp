@@ -97,7 +97,11 @@ int RunPlayer(const std::vector<std::string>& args, const TPlayerEnvironment& en
     if (options.headless || !environment.makeWindowed) {
       platform = platform::MakeNullPlatform(clock ? std::move(clock) : std::make_unique<platform::SystemClock>());
     } else {
-      platform = environment.makeWindowed(options.scale);
+      try {
+        platform = environment.makeWindowed(options.scale);
+      } catch (const OrvaError& e) {
+        throw OrvaError::Utf8(std::string(e.what()) + " (--headless runs without a window)");
+      }
       if (clock) platform.clock = std::move(clock);
     }
     auto hooks = environment.makeHooks ? environment.makeHooks() : std::make_unique<TRuntimeHooks>();
