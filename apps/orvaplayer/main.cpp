@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/sdl_platform.h"
+#include "shell/gameruntime.h"
 #include "shell/player.h"
 
 namespace {
@@ -45,5 +46,6 @@ int main(int argc, char** argv) {
   env.currentFolder = CurrentFolder();
   env.makeWindowed = [](orva::platform::ScaleMode scale) { return orva::platform::MakeSdlPlatform(scale); };
   env.stopRequested = [] { return gStop.load(); };
+  env.makeHooks = [] { return std::make_unique<orva::TGameRuntime>(); };
   return orva::RunPlayer(std::vector<std::string>(argv + 1, argv + argc), env);
 }

@@ -163,7 +163,21 @@ bool TCallMan::ExecuteOne() {
 void TCallMan::ReturnFromCall(TStack& frame) {
   if (!frame.resultVar.empty()) {
     if (TParamCollectionItem* target = s_.vars.FindVariable(frame.resultVar)) {
-      if (frame.returnValue) TParamCollection::AssignValues(*target->Value(), *frame.returnValue);
+      if (frame.returnValue) {
+        TCustomParam& to = *target->Value();
+        const TCustomParam& from = *frame.returnValue;
+        if (!from.GetDims().empty()) {
+          TParamCollection::AssignValues(to, from);  // an array result keeps its shape
+        } else {
+          switch (to.GetParamType()) {
+            case PT_INT: to.SetInt(from.GetInt()); break;
+            case PT_FLOAT: to.SetFloat(from.GetFloat()); break;
+            case PT_BOOL: to.SetFlag(from.GetFlag()); break;
+            case PT_STR: to.SetStr(from.GetStr()); break;
+            default: break;
+          }
+        }
+      }
     } else {
       std::string value = frame.returnValue ? frame.returnValue->GetStr() : std::string();
       RunStatement(frame.resultVar + " = " + QuoteLiteral(value), s_.vars, s_.funcs);

@@ -15,6 +15,7 @@
 namespace orva {
 
 class TVrFileCollection;
+class TFormView;
 
 // What the shell reads from the project once it is created.
 struct TProjectSettings {
@@ -29,6 +30,9 @@ struct TProjectSettings {
 class TRuntimeHooks {
  public:
   virtual ~TRuntimeHooks() = default;
+
+  // The window the hooks serve, before anything else is called.
+  virtual void Attach(TFormView& view) {}
 
   // Start-up, in this order.
   virtual void CollectionMounted(TVrFileCollection* collection) {}  // pixel-font packs of a new mount

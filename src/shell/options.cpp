@@ -65,6 +65,10 @@ TRunOptions ParseCommandLine(const std::vector<std::string>& args) {
       o.screenshot = value();
     } else if (a == "--trace") {
       o.trace = value();
+    } else if (a == "--dump-vars") {
+      o.dumpVars = value();
+    } else if (a == "--seed") {
+      o.seed = static_cast<uint32_t>(Number(a, value(), 0, 0xFFFFFFFFLL));
     } else if (a == "--save-dir") {
       o.saveDir = value();
     } else if (a == "--fullscreen") {
@@ -116,6 +120,8 @@ std::string UsageText() {
          "  --fixed-delta MS     every tick counts exactly MS ms (1-300); nothing sleeps\n"
          "  --screenshot FILE    write the last composed frame as PNG at exit\n"
          "  --trace FILE         write the step markers and the script trace to FILE\n"
+         "  --dump-vars FILE     write the variable table as JSON at exit\n"
+         "  --seed N             seed the scripts' random numbers (default: the clock)\n"
          "  --save-dir DIR       keep the saves in DIR\n"
          "  --fullscreen         start in full screen\n"
          "  --scale MODE         nearest (default), integer or smooth scaling\n"

@@ -1,6 +1,7 @@
 // The player's command line.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,8 @@ struct TRunOptions {
   std::optional<int> fixedDelta;       // every tick counts exactly this many ms
   std::string screenshot;              // PNG of the last composed frame, written at exit
   std::string trace;                   // step markers and the script trace
+  std::string dumpVars;                // the variable table as JSON, written at exit
+  std::optional<uint32_t> seed;        // seed of the scripts' random numbers
   std::string saveDir;
   bool fullScreen = false;
   platform::ScaleMode scale = platform::ScaleMode::Nearest;

@@ -42,6 +42,7 @@ TFormView::TFormView(platform::Platform& platform, TRuntimeHooks& hooks, Config 
   TVrFileManager::Options fo;
   fo.messageBox = platform_.messageBox.get();
   files_ = std::make_unique<TVrFileManager>(std::move(fo));
+  hooks_.Attach(*this);
 }
 
 TFormView::~TFormView() {

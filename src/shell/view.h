@@ -67,6 +67,9 @@ class TFormView {
   long long RenderCount() const { return renders_; }
   bool KeyState(uint8_t vk) const { return keys_[vk]; }
   TVrFileManager& Files() { return *files_; }
+  platform::Platform& Platform() { return platform_; }
+  const TRunOptions& Options() const { return config_.options; }
+  const std::string& GameFolder() const { return config_.game.gameFolder; }
   const std::string& SaveFolder() const { return saveFolder_; }
   // The clock's time when the first frame was presented (-1: none yet).
   int64_t FirstPresentAtMs() const { return firstPresentAt_; }

@@ -1,0 +1,161 @@
+#include "shell/gameruntime.h"
+
+#include <ctime>
+#include <fstream>
+
+#include "common/cp932.h"
+#include "common/log.h"
+#include "expr/paramcollection.h"
+#include "expr/sysfuncs.h"
+#include "script/projects.h"
+#include "script/vardump.h"
+#include "shell/view.h"
+
+namespace orva {
+
+namespace {
+
+// With --fixed-delta a run must give the same variables every time, so the
+// clocks that scripts read follow the game clock from a fixed date.
+TLocalTime FixedLocalTime(int64_t gameTimeMs) {
+  std::tm t{};
+  t.tm_year = 100;  // 2000-01-01 00:00:00
+  t.tm_mday = 1;
+  time_t base = timegm(&t);
+  time_t now = base + static_cast<time_t>(gameTimeMs / 1000);
+  std::tm out{};
+  gmtime_r(&now, &out);
+  TLocalTime lt;
+  lt.year = out.tm_year + 1900;
+  lt.month = out.tm_mon + 1;
+  lt.day = out.tm_mday;
+  lt.week = out.tm_wday + 1;
+  lt.hour = out.tm_hour;
+  lt.min = out.tm_min;
+  lt.sec = out.tm_sec;
+  return lt;
+}
+
+}  // namespace
+
+// The system variables' view of the program: the interpreter's call stack,
+// the window's keys and clocks.
+class TGameRuntime::Source : public TClockSystemVarSource {
+ public:
+  explicit Source(TGameRuntime& rt) : rt_(rt) {}
+  TCallMan* Cm() const { return rt_.project_ && rt_.project_->HasCallMan() ? &rt_.project_->CallMan() : nullptr; }
+
+  TCustomParam* CallResult() override { return Cm() ? Cm()->CallResult() : nullptr; }
+  int ParamCount() override { return Cm() ? Cm()->ParamCount() : 0; }
+  std::string ParamStr(int i) override { return Cm() ? Cm()->ParamStr(i) : std::string(); }
+  std::string Sender() override { return Cm() ? Cm()->SenderName() : std::string(); }
+  int StackCount() override { return Cm() ? Cm()->StackCount() : 0; }
+  bool KeyState(KeyTable table, int code) override {
+    if (table != KeyTable::Push || code < 0 || code > 255 || !rt_.view_) return false;
+    return rt_.view_->KeyState(static_cast<uint8_t>(code));
+  }
+  int32_t TickCount() override { return static_cast<int32_t>(rt_.GameTime()); }
+  int32_t UpdateCount() override {
+    return rt_.view_ ? static_cast<int32_t>(rt_.view_->State().frameCounter) : 0;
+  }
+  int32_t PCTickCount() override {
+    if (Fixed()) return static_cast<int32_t>(rt_.GameTime());
+    return TClockSystemVarSource::PCTickCount();
+  }
+  TLocalTime Now() override { return Fixed() ? FixedLocalTime(rt_.GameTime()) : TClockSystemVarSource::Now(); }
+  bool FullScreen() override { return rt_.view_ && rt_.view_->Platform().display->IsFullScreen(); }
+
+ private:
+  bool Fixed() const { return rt_.view_ && rt_.view_->Options().fixedDelta.has_value(); }
+  TGameRuntime& rt_;
+};
+
+TGameRuntime::TGameRuntime() : source_(std::make_unique<Source>(*this)) {}
+
+TGameRuntime::~TGameRuntime() {
+  project_.reset();
+  vars_.reset();
+}
+
+void TGameRuntime::Attach(TFormView& view) { view_ = &view; }
+
+void TGameRuntime::CreateVariables() {
+  vars_ = std::make_unique<TParamCollection>(source_.get());
+  funcs_ = std::make_unique<TSysFuncMan>();
+}
+
+bool TGameRuntime::CreateProject() {
+  TProject::Services s{view_->Files(),
+                       *vars_,
+                       *funcs_,
+                       events_,
+                       *this,
+                       view_->Platform().messageBox.get(),
+                       view_->GameFolder(),
+                       view_->Options().configOnly,
+                       nullptr};
+  project_ = std::make_unique<TProject>(std::move(s));
+  return project_->Create();
+}
+
+TProjectSettings TGameRuntime::Project(const TProjectSettings& defaults) {
+  TProjectSettings s = defaults;
+  if (!project_) return s;
+  const TProjectFile& p = project_->settings;
+  if (p.width > 0) s.width = p.width;
+  if (p.height > 0) s.height = p.height;
+  s.title = p.title;
+  s.pauseWhenInactive = p.pauseWhenInactive;
+  s.showToolbar = p.showToolbar;
+  return s;
+}
+
+void TGameRuntime::RunInterpreter() {
+  if (project_ && project_->HasCallMan()) project_->CallMan().Run();
+}
+
+void TGameRuntime::FreeProject(bool fatalError) {
+  if (project_ && !fatalError) project_->RunExitPage();
+  DumpVariables();
+  project_.reset();
+}
+
+void TGameRuntime::FreeSysFuncs() { funcs_.reset(); }
+
+void TGameRuntime::FreeVariables() {
+  DumpVariables();
+  vars_.reset();
+}
+
+void TGameRuntime::DumpVariables() {
+  if (dumped_ || !vars_ || !view_ || view_->Options().dumpVars.empty()) return;
+  dumped_ = true;
+  std::ofstream out(view_->Options().dumpVars, std::ios::binary | std::ios::trunc);
+  out << VariablesToJson(*vars_);
+  if (!out) log::Warning("cannot write " + view_->Options().dumpVars);
+}
+
+int32_t TGameRuntime::FrameDelta() const { return view_ ? view_->State().frameDelta : 0; }
+int64_t TGameRuntime::GameTime() const { return view_ ? view_->State().gameTime : 0; }
+bool TGameRuntime::Terminating() const { return view_ && view_->State().terminating; }
+void TGameRuntime::SetTerminating(bool on) {
+  if (view_) view_->State().terminating = on;
+}
+void TGameRuntime::SetFatalError() {
+  if (view_) view_->State().fatalError = true;
+}
+void TGameRuntime::RequestClose() { SetTerminating(true); }
+
+void TGameRuntime::ScriptError(const std::string& message) {
+  const std::string text = cp932::ToUtf8(message);
+  log::TraceLine("<Error> " + text);
+  log::Warning("the script stopped: " + text);
+}
+
+void TGameRuntime::ShowWarning(const std::string& message) {
+  if (view_)
+    view_->Platform().messageBox->Show(cp932::ToUtf8(message), "警告", platform::MessageButtons::Ok,
+                                       platform::MessageIcon::Warning);
+}
+
+}  // namespace orva

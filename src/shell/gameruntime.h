@@ -1,0 +1,62 @@
+// The subsystems a game runs on, as the shell drives them: the variable
+// table and function library, the event queue, the project with its
+// interpreter. It answers the interpreter's questions about the program
+// (clock, flags, closing) from the window it is attached to.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "expr/sysvars.h"
+#include "objects/timerlists.h"
+#include "script/callman.h"
+#include "shell/hooks.h"
+
+namespace orva {
+
+class TParamCollection;
+class TProject;
+class TSysFuncMan;
+
+class TGameRuntime : public TRuntimeHooks, public IScriptHost {
+ public:
+  TGameRuntime();
+  ~TGameRuntime() override;
+
+  // TRuntimeHooks
+  void Attach(TFormView& view) override;
+  void CreateVariables() override;
+  bool CreateProject() override;
+  TProjectSettings Project(const TProjectSettings& defaults) override;
+  void RunInterpreter() override;
+  void FreeProject(bool fatalError) override;
+  void FreeSysFuncs() override;
+  void FreeVariables() override;
+
+  // IScriptHost
+  int32_t FrameDelta() const override;
+  int64_t GameTime() const override;
+  bool Terminating() const override;
+  void SetTerminating(bool on) override;
+  void SetFatalError() override;
+  void RequestClose() override;
+  void ScriptError(const std::string& message) override;
+  void ShowWarning(const std::string& message) override;
+
+  TParamCollection* Variables() { return vars_.get(); }
+  TProject* GetProject() { return project_.get(); }
+
+ private:
+  class Source;
+  void DumpVariables();
+
+  TFormView* view_ = nullptr;
+  std::unique_ptr<Source> source_;
+  std::unique_ptr<TParamCollection> vars_;
+  std::unique_ptr<TSysFuncMan> funcs_;
+  TTimerList events_;
+  std::unique_ptr<TProject> project_;
+  bool dumped_ = false;
+};
+
+}  // namespace orva

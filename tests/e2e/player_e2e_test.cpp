@@ -1,0 +1,101 @@
+// Games built with orvatool, played headless with a fixed frame delta and
+// looked at through --dump-vars and --trace.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "testsupport.h"
+
+namespace {
+
+using orvatest::RunCommand;
+
+std::string Player(const std::string& args) {
+  return std::string(ORVAPLAYER) + " --headless --fixed-delta 16 " + args;
+}
+
+// Builds a game from a project source and page sources in a temp folder.
+std::string BuildGame(const orvatest::TempDir& dir, const std::vector<std::pair<std::string, std::string>>& pages,
+                      const std::string& extraProject = "") {
+  orvatest::WriteFile(dir / "src/project.txt",
+                      "version = 117\ntitle = \"e2e\"\nsize = 320 240\nstart = start.osb\n" + extraProject);
+  for (const auto& [name, text] : pages) orvatest::WriteFile(dir / ("src/" + name), text);
+  std::string out;
+  EXPECT_EQ(RunCommand(std::string(ORVATOOL) + " build " + (dir / "src") + " " + (dir / "game"), &out), 0) << out;
+  return dir / "game";
+}
+
+TEST(PlayerEndToEnd, TheDemoPlaysToItsEnd) {
+  orvatest::TempDir dir;
+  std::string out;
+  ASSERT_EQ(RunCommand(Player("--frames 300 --dump-vars " + (dir / "vars.json") + " " + DEMO_GAME), &out), 0) << out;
+  const std::string vars = orvatest::ReadFile(dir / "vars.json");
+  EXPECT_NE(vars.find("{\"name\": \"total\", \"type\": \"int\", \"value\": 55}"), std::string::npos) << vars;
+  EXPECT_NE(vars.find("{\"name\": \"square\", \"type\": \"int\", \"value\": 3025}"), std::string::npos) << vars;
+  EXPECT_NE(vars.find("\"value\": \"こんにちは, Orva\""), std::string::npos) << vars;
+  EXPECT_NE(vars.find("{\"name\": \"seconds\", \"type\": \"int\", \"value\": 3}"), std::string::npos) << vars;
+}
+
+TEST(PlayerEndToEnd, RunsAreDeterministic) {
+  orvatest::TempDir dir;
+  std::string out;
+  for (const char* n : {"1", "2"})
+    ASSERT_EQ(RunCommand(Player(std::string("--frames 200 --trace ") + (dir / (std::string("t") + n)) +
+                                " --dump-vars " + (dir / (std::string("v") + n)) + " " + DEMO_GAME),
+                         &out),
+              0)
+        << out;
+  EXPECT_EQ(orvatest::ReadFile(dir / "t1"), orvatest::ReadFile(dir / "t2"));
+  EXPECT_EQ(orvatest::ReadFile(dir / "v1"), orvatest::ReadFile(dir / "v2"));
+  EXPECT_NE(orvatest::ReadFile(dir / "t1").find("00000010 : start.osb(3)"), std::string::npos);
+}
+
+TEST(PlayerEndToEnd, WaitTimingAndTerminate) {
+  orvatest::TempDir dir;
+  const std::string game =
+      BuildGame(dir, {{"start.ops",
+                       "VarNew name=ticks type=int value={0} runon\n"
+                       "Wait time={100} runon\n"
+                       "Calc {ticks = @TickCount}\n"
+                       "Terminate\n"}});
+  std::string out;
+  ASSERT_EQ(RunCommand(Player("--frames 1000 --dump-vars " + (dir / "v.json") + " " + game), &out), 0) << out;
+  // Begins in tick 1 (16 ms), ends in the 7th execution after it: tick 8.
+  EXPECT_NE(orvatest::ReadFile(dir / "v.json").find("\"value\": 128}"), std::string::npos)
+      << orvatest::ReadFile(dir / "v.json");
+}
+
+TEST(PlayerEndToEnd, StartUpErrorsEndWithAStatus) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> pages;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"no start page", {{"other.ops", "Calc {}\n"}}, "スタートページがありません"},
+  };
+  for (const auto& c : cases) {
+    orvatest::TempDir dir;
+    const std::string game = BuildGame(dir, c.pages);
+    std::string out;
+    EXPECT_EQ(RunCommand(Player("--frames 10 " + game), &out), 1) << c.what << out;
+    EXPECT_NE(out.find(c.message), std::string::npos) << c.what << out;
+  }
+  // An empty loose project file wins over the one in the archive.
+  orvatest::TempDir empty;
+  const std::string game = BuildGame(empty, {{"start.ops", "Calc {}\n"}});
+  orvatest::WriteFile(game + "/orva.opb", "");
+  std::string out;
+  EXPECT_EQ(RunCommand(Player("--frames 10 " + game), &out), 1) << out;
+  EXPECT_NE(out.find("プロジェクトがありません"), std::string::npos) << out;
+}
+
+TEST(PlayerEndToEnd, AScriptErrorStopsTheGameWithAFatalStatus) {
+  orvatest::TempDir dir;
+  const std::string game = BuildGame(dir, {{"start.ops", "VarNew name=\"\" type=int\n"}});
+  std::string out;
+  EXPECT_EQ(RunCommand(Player("--frames 10 " + game), &out), 1) << out;
+  EXPECT_NE(out.find("変数名がありません"), std::string::npos) << out;
+}
+
+}  // namespace
