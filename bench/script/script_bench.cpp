@@ -19,15 +19,6 @@ namespace {
 
 using namespace orva;
 
-class Host : public IScriptHost {
- public:
-  int32_t FrameDelta() const override { return 16; }
-  int64_t GameTime() const override { return 0; }
-  bool Terminating() const override { return terminating; }
-  void SetTerminating(bool on) override { terminating = on; }
-  void SetFatalError() override {}
-  bool terminating = false;
-};
 
 void BM_InterpreterWhileLoop(benchmark::State& state) {
   const int64_t n = state.range(0);
@@ -40,7 +31,7 @@ void BM_InterpreterWhileLoop(benchmark::State& state) {
   TMxMemoryStream bytes;
   page->SaveToStream(bytes);
   for (auto _ : state) {
-    Host host;
+    TFixedScriptHost host;
     TParamCollection vars;
     TSysFuncMan funcs;
     TTimerList events;

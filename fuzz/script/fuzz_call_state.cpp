@@ -8,20 +8,8 @@
 #include "objects/timerlists.h"
 #include "script/callman.h"
 
-namespace {
-class Host : public orva::IScriptHost {
- public:
-  int32_t FrameDelta() const override { return 16; }
-  int64_t GameTime() const override { return 0; }
-  bool Terminating() const override { return terminating; }
-  void SetTerminating(bool on) override { terminating = on; }
-  void SetFatalError() override {}
-  bool terminating = false;
-};
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Host host;
+  orva::TFixedScriptHost host;
   orva::TParamCollection vars;
   orva::TSysFuncMan funcs;
   orva::TTimerList events;

@@ -197,18 +197,23 @@ void TCallMan::ReturnFromCall(TStack& frame) {
   }
 }
 
-int TCallMan::Step() {
-  if (!current_ || s_.host.Terminating()) return 0;
-  bool yielded;
+template <class Fn>
+bool TCallMan::Guarded(Fn&& fn) {
   try {
-    yielded = ExecuteOne();
+    fn();
+    return true;
   } catch (const TPageRebuildError& e) {
     Fail(e.message(), true);
-    return 0;
   } catch (const OrvaError& e) {
     Fail(e.message());
-    return 0;
   }
+  return false;
+}
+
+int TCallMan::Step() {
+  if (!current_ || s_.host.Terminating()) return 0;
+  bool yielded = false;
+  if (!Guarded([&] { yielded = ExecuteOne(); })) return 0;
   if (s_.host.Terminating()) return 0;
   const int a = yielded ? 2 : 0;
   if (current_) return a;
@@ -216,19 +221,14 @@ int TCallMan::Step() {
     runOn_ = false;  // the script has finished; events can still run
     return a;
   }
-  try {
+  const bool returned = Guarded([&] {
     s_.vars.FreeScope(FrameCount());
     scratch_ = std::move(stack_.back());
     stack_.pop_back();
     s_.vars.SetCurrentScope(FrameCount());
     ReturnFromCall(*scratch_);
-  } catch (const TPageRebuildError& e) {
-    Fail(e.message(), true);
-    return 0;
-  } catch (const OrvaError& e) {
-    Fail(e.message());
-    return 0;
-  }
+  });
+  if (!returned) return 0;
   // Only the return of an event's own frame ends a handler; a Call returning
   // inside a handler just goes on.
   if (!scratch_->isEvent) return a;
@@ -282,15 +282,7 @@ bool TCallMan::FireEvent(int32_t level) {
     current_->Commands().At(index_).SaveState(*frame->savedState);
   }
   PushFrame(std::move(frame));
-  try {
-    current_ = GetPage(pageName, true);
-  } catch (const TPageRebuildError& e) {
-    Fail(e.message(), true);
-    return false;
-  } catch (const OrvaError& e) {
-    Fail(e.message());
-    return false;
-  }
+  if (!Guarded([&] { current_ = GetPage(pageName, true); })) return false;
   index_ = 0;
   if (!label.empty()) {
     for (int i = 0; i < current_->Commands().Count(); ++i)

@@ -42,6 +42,25 @@ class IScriptHost {
   virtual void ShowWarning(const std::string& message) {}
 };
 
+// A host with a fixed frame delta and no window, for tools, benchmarks and
+// fuzzing.
+class TFixedScriptHost : public IScriptHost {
+ public:
+  explicit TFixedScriptHost(int32_t delta = 16) : delta_(delta) {}
+  int32_t FrameDelta() const override { return delta_; }
+  int64_t GameTime() const override { return time_; }
+  bool Terminating() const override { return terminating_; }
+  void SetTerminating(bool on) override { terminating_ = on; }
+  void SetFatalError() override { fatal_ = true; }
+  bool Fatal() const { return fatal_; }
+  void Advance() { time_ += delta_; }
+
+ private:
+  int32_t delta_;
+  int64_t time_ = 0;
+  bool terminating_ = false, fatal_ = false;
+};
+
 // One call frame: where the caller stood.
 struct TStack {
   std::string pageName;   // empty: the main script had finished
@@ -136,6 +155,9 @@ class TCallMan {
   void FreePage(std::unique_ptr<TPage> page);
   void Trace(const TPage& page, const TCommand& cmd, bool event);
   void Fail(const std::string& message, bool warn = false);
+  // Runs fn; an error it raises stops the script (false).
+  template <class Fn>
+  bool Guarded(Fn&& fn);
   static void WriteFrame(TStream& out, const TStack& f, IScriptHost& host);
   std::unique_ptr<TStack> ReadFrame(TStream& in);
 
