@@ -142,12 +142,12 @@ void TMxMemoryStream::SetSize(int64_t size) {
 void TMxMemoryStream::LoadFromFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw OrvaError::Utf8("cannot open \"" + path + "\"");
-  in.seekg(0, std::ios::end);
-  std::streamoff size = in.tellg();
-  in.seekg(0);
-  data_.resize(static_cast<size_t>(size));
-  if (size > 0 && !in.read(reinterpret_cast<char*>(data_.data()), size))
-    throw OrvaError::Utf8("cannot read \"" + path + "\"");
+  // Read to the end rather than asking for the size: pipes have none.
+  std::vector<uint8_t> bytes;
+  char buf[65536];
+  while (in.read(buf, sizeof buf) || in.gcount() > 0) bytes.insert(bytes.end(), buf, buf + in.gcount());
+  if (in.bad()) throw OrvaError::Utf8("cannot read \"" + path + "\"");
+  data_ = std::move(bytes);
   pos_ = 0;
 }
 
