@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string_view>
 
 extern char** environ;
 
@@ -52,17 +53,18 @@ std::vector<std::string> FileArgs(const char* mode, const std::string& title, co
 bool ProgramOnPath(const std::string& name) {
   const char* path = std::getenv("PATH");
   if (!path || name.empty()) return false;
-  std::string all = path;
+  const std::string_view all = path;
   size_t start = 0;
   for (;;) {
-    size_t end = all.find(':', start);
-    std::string dir = all.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    if (dir.empty()) dir = ".";
-    std::string candidate = dir + "/" + name;
+    const size_t end = all.find(':', start);
+    const std::string_view dir = all.substr(start, end == std::string_view::npos ? all.size() - start : end - start);
+    std::string candidate(dir.empty() ? std::string_view(".") : dir);
+    candidate += '/';
+    candidate += name;
     struct stat st;
     if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
       return true;
-    if (end == std::string::npos) return false;
+    if (end == std::string_view::npos) return false;
     start = end + 1;
   }
 }

@@ -6,7 +6,9 @@
 
 #include "common/cp932.h"
 #include "common/errors.h"
+#include "expr/extended.h"
 #include "expr/parser.h"
+#include "expr/sysfuncs.h"
 #include "script/sourcetext.h"
 
 namespace orva {
@@ -437,10 +439,134 @@ std::unique_ptr<TPage> AssemblePage(std::string_view sourceUtf8, const std::stri
 
 namespace {
 
+// Expression text back from compiled steps, for the common shapes the
+// compiler makes. The caller checks that the text compiles to the same bytes.
+class Decompiler {
+ public:
+  std::optional<std::string> Run(const TOrvaParser& p) {
+    std::optional<std::string> statement;
+    for (const TOpeData& st : p.Steps()) {
+      if (statement) return std::nullopt;  // more than one statement
+      std::vector<Part> ops;
+      for (const auto& o : st.operands) {
+        auto part = Operand(*o);
+        if (!part) return std::nullopt;
+        ops.push_back(*part);
+      }
+      const bool temp = st.result.rfind("____", 0) == 0 && st.result != kArgName;
+      Part value;
+      if (st.op == ocTo) {
+        if (ops.size() != 1) return std::nullopt;
+        value = ops[0];
+        if (st.result == kArgName) {
+          statement = value.text;
+          continue;
+        }
+        if (!temp || st.result.rfind("____d_", 0) == 0) {
+          std::string target = st.result;
+          if (auto it = temps_.find(target); it != temps_.end()) target = it->second.text;
+          else if (temp) return std::nullopt;
+          statement = target + " = " + value.text;
+          continue;
+        }
+      } else if (st.op == ocFunc) {
+        const TSysFuncInfo& f = SysFuncInfo(st.func);
+        if (!ops.empty() && ops[0].text == f.name) ops.erase(ops.begin());
+        std::string args;
+        for (size_t i = 0; i < ops.size(); ++i) args += (i ? ", " : "") + ops[i].text;
+        value = {std::string(f.name) + "(" + args + ")", 0};
+      } else if (st.op == ocDimTo) {
+        if (ops.empty()) return std::nullopt;
+        std::string idx;
+        for (size_t i = 1; i < ops.size(); ++i) idx += (i > 1 ? ", " : "") + ops[i].text;
+        value = {ops[0].text + "[" + idx + "]", 0};
+      } else {
+        auto [sym, level] = Operator(st.op);
+        if (!sym || ops.size() != 2) return std::nullopt;
+        auto side = [&](const Part& x, bool right) {
+          return (x.level > level || (right && x.level == level && x.level > 0)) ? "(" + x.text + ")" : x.text;
+        };
+        value = {side(ops[0], false) + " " + sym + " " + side(ops[1], true), level};
+      }
+      if (!temp) return std::nullopt;
+      temps_[st.result] = value;
+    }
+    return statement;
+  }
+
+ private:
+  struct Part {
+    std::string text;
+    int level = 0;  // precedence of the top operator, 0 for an atom
+  };
+
+  static std::pair<const char*, int> Operator(uint8_t op) {
+    switch (op) {
+      case ocMul: return {"*", 1};
+      case ocDiv: return {"/", 1};
+      case ocMod: return {"%", 1};
+      case ocPlus: return {"+", 2};
+      case ocMinus: return {"-", 2};
+      case ocShiftL: return {"<<", 3};
+      case ocShiftR: return {">>", 3};
+      case ocEqual: return {"==", 4};
+      case ocEBig: return {">=", 4};
+      case ocESmall: return {"<=", 4};
+      case ocBig: return {">", 4};
+      case ocSmall: return {"<", 4};
+      case ocNEqual: return {"<>", 4};
+      case ocComboStr: return {"++", 5};
+      case ocAnd: return {"&", 6};
+      case ocXor: return {"^", 7};
+      case ocOr: return {"|", 8};
+      default: return {nullptr, 0};
+    }
+  }
+
+  std::optional<Part> Operand(const TCustomParam& o) {
+    switch (o.Kind()) {
+      case ParamKind::Ref: {
+        const std::string& name = static_cast<const TParamVar&>(o).TargetName();
+        if (auto it = temps_.find(name); it != temps_.end()) return it->second;
+        if (name.rfind("____", 0) == 0) return std::nullopt;
+        if (!RoundTripsAsUtf8(name)) return std::nullopt;
+        return Part{cp932::ToUtf8(name), 0};
+      }
+      case ParamKind::Int: return Part{std::to_string(o.GetInt()), 0};
+      case ParamKind::Float: return Part{FloatToText(o.GetFloat()), 0};
+      case ParamKind::Flag: return Part{o.GetFlag() ? "TRUE" : "FALSE", 0};
+      case ParamKind::Str: {
+        const std::string v = o.GetStr();
+        if (!RoundTripsAsUtf8(v)) return std::nullopt;
+        std::string lit = "\"";
+        for (size_t i = 0; i < v.size();) {
+          size_t len = cp932::CharLength(v, i);
+          if (len == 1 && (v[i] == '"' || v[i] == '\\')) lit += '\\';
+          if (len == 1 && (v[i] == '\r' || v[i] == '\n')) return std::nullopt;
+          lit.append(v, i, len);
+          i += len;
+        }
+        return Part{cp932::ToUtf8(lit + "\""), 0};
+      }
+      default: return std::nullopt;
+    }
+  }
+
+  std::map<std::string, Part> temps_;
+};
+
 std::string ExprText(const TOrvaParser* p) {
   if (ExprEmpty(p)) return "{}";
-  // Compiled steps are written as their bytes, which assemble back exactly.
-  std::string bytes = ExprBytes(p);
+  const std::string bytes = ExprBytes(p);
+  // Readable text when it compiles back to exactly these steps; otherwise
+  // the compiled bytes themselves, which assemble back exactly.
+  if (auto text = Decompiler().Run(*p)) {
+    try {
+      if (text->find('}') == std::string::npos && ExprBytes(CompileExpression(*text).get()) == bytes)
+        return "{" + *text + "}";
+    } catch (const OrvaError&) {
+    }
+  }
   return "{#" + ToHex(bytes) + "}";
 }
 

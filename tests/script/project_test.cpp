@@ -33,15 +33,21 @@ TProjectFile SampleProject(int version) {
   if (version >= 116) p.showToolbar = false;
   p.diskPrompt = "disk %d";
   p.quitText = "bye";
-  TParamData i{1, "count"};
+  auto var = [](uint8_t type, const char* name) {
+    TParamData v;
+    v.type = type;
+    v.name = name;
+    return v;
+  };
+  TParamData i = var(1, "count");
   i.intValue = 42;
-  TParamData f{2, "ratio"};
+  TParamData f = var(2, "ratio");
   f.floatValue = {0, 0, 0, 0, 0, 0, 0, 0xC0, 0xFF, 0x3F};  // 1.5
-  TParamData b{3, "flag"};
+  TParamData b = var(3, "flag");
   b.flagValue = 1;
-  TParamData s{4, "name"};
+  TParamData s = var(4, "name");
   s.strValue = "abc";
-  p.variables = {i, f, b, s, TParamData{9, "odd"}};
+  p.variables = {i, f, b, s, var(9, "odd")};
   p.folderDisks = {{"movie", 2}, {"bgm\\sub", 3}};
   return p;
 }

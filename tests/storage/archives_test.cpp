@@ -62,7 +62,9 @@ TEST_P(ArchiveRoundTrip, EveryEntryReadsBack) {
     EXPECT_EQ(m.AsString(), want) << f.Name();
     auto stream = c->OpenEntryStream(f);
     EXPECT_EQ(ReadAll(*stream), want) << f.Name();
-    if (version <= 100) EXPECT_EQ(f.storageKind, kStoredCompressed);
+    if (version <= 100) {
+      EXPECT_EQ(f.storageKind, kStoredCompressed);
+    }
     if (version > 100) {
       auto stored = c->ReadStoredBytes(f);
       uint32_t crc = f.checksumOfSource ? Crc32(want.data(), want.size()) : Crc32(stored.data(), stored.size());

@@ -41,7 +41,9 @@ TEST(PeResources, EveryTruncationAndByteFlipFailsCleanly) {
     TMxMemoryStream s(bad);
     try {
       auto loc = FindPeResource(s, "DUMMY", "BINTYPE");
-      if (loc) EXPECT_LE(loc->offset + loc->size, static_cast<int64_t>(bad.size()));
+      if (loc) {
+        EXPECT_LE(loc->offset + loc->size, static_cast<int64_t>(bad.size()));
+      }
     } catch (const OrvaError&) {
     }
   }

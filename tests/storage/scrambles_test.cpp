@@ -22,7 +22,9 @@ TEST(Compression, RoundTripsInPlace) {
     TMxMemoryStream s(data);
     CompressInPlace(s);
     EXPECT_EQ(s.GetPosition(), 0);
-    if (n == 300000) EXPECT_LT(s.GetSize(), 150000);
+    if (n == 300000) {
+      EXPECT_LT(s.GetSize(), 150000);
+    }
     DecompressInPlace(s);
     EXPECT_EQ(s.Bytes(), data);
     EXPECT_EQ(s.GetPosition(), 0);
