@@ -10,5 +10,6 @@ namespace orvatool {
 using Args = std::vector<std::string>;
 
 int RunArchive(const Args& args);
+int RunImage(const Args& args);
 
 }  // namespace orvatool

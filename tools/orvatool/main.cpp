@@ -18,6 +18,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"archive", orvatool::RunArchive, "list|extract|create|verify content archives"},
+    {"image", orvatool::RunImage, "info|decode|encode pictures and layered pictures"},
 };
 
 void Usage(FILE* out) {
