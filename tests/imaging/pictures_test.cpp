@@ -1,12 +1,11 @@
 // Plain picture files: BMP, PNG, JPEG and GIF.
 #include <gtest/gtest.h>
 
-#include <gif_lib.h>
-
 #include <cstring>
 
 #include "common/errors.h"
 #include "imaging/pictures.h"
+#include "vornrecords.h"
 
 namespace orva {
 namespace {
@@ -104,44 +103,20 @@ TEST(Pictures, JpegRoundTripIsClose) {
   EXPECT_NEAR(static_cast<int>(p & 0xFF), 0x99, 3);
 }
 
-// A 3x2 GIF with a transparent index, written with giflib.
-std::vector<uint8_t> MakeGif() {
-  std::vector<uint8_t> out;
-  int err = 0;
-  GifFileType* gif = EGifOpen(&out, [](GifFileType* g, const GifByteType* data, int n) {
-    auto* o = static_cast<std::vector<uint8_t>*>(g->UserData);
-    o->insert(o->end(), data, data + n);
-    return n;
-  }, &err);
-  GifColorType colors[4] = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
-  ColorMapObject* map = GifMakeMapObject(4, colors);
-  EGifSetGifVersion(gif, true);
-  EGifPutScreenDesc(gif, 3, 2, 2, 0, map);
-  GifByteType ext[4] = {1, 0, 0, 3};  // transparent index 3
-  EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext);
-  EGifPutImageDesc(gif, 0, 0, 3, 2, false, nullptr);
-  GifPixelType rows[2][3] = {{0, 1, 2}, {3, 2, 1}};
-  EGifPutLine(gif, rows[0], 3);
-  EGifPutLine(gif, rows[1], 3);
-  EGifCloseFile(gif, &err);
-  GifFreeMapObject(map);
-  return out;
-}
-
 TEST(Pictures, GifFirstImageWithTransparentIndex) {
-  TPicture pic = DecodeGif(MakeGif());
+  TPicture pic = DecodeGif(orvatest::TinyGif());
   ASSERT_EQ(pic.color->BitCount(), 8);
   EXPECT_EQ(pic.transColor, 3);
   EXPECT_EQ(pic.color->GetPixel(1, 0), 1u);
   EXPECT_EQ(pic.color->PixelToRgb(pic.color->GetPixel(2, 0)), 0x00FF00u);
-  std::vector<uint8_t> cut = MakeGif();
+  std::vector<uint8_t> cut = orvatest::TinyGif();
   cut.resize(cut.size() / 2);
   EXPECT_THROW(DecodeGif(cut), OrvaError);
 }
 
 TEST(Pictures, BrokenDataNeverCrashes) {
   std::vector<std::vector<uint8_t>> inputs;
-  for (auto bytes : {EncodePng(*Gradient(4, 4), nullptr), EncodeJpeg(*Gradient(8, 8), 80), MakeGif()}) {
+  for (auto bytes : {EncodePng(*Gradient(4, 4), nullptr), EncodeJpeg(*Gradient(8, 8), 80), orvatest::TinyGif()}) {
     for (size_t n : {size_t{8}, bytes.size() / 2, bytes.size() - 1}) inputs.emplace_back(bytes.begin(), bytes.begin() + n);
     auto flipped = bytes;
     for (size_t i = 12; i < flipped.size(); i += 7) flipped[i] ^= 0x5A;

@@ -402,7 +402,9 @@ TEST_P(XmlRoundTrip, WriterAndReaderAgree) {
     EXPECT_EQ(b.Delay, a.Delay);
     EXPECT_EQ(b.TransColor, a.TransColor);
     EXPECT_EQ(b.Bpp(), c.bits);
-    if (in.Header.CompType != 2) EXPECT_TRUE(SamePixels(b.Color, a.Color)) << i;
+    if (in.Header.CompType != 2) {
+      EXPECT_TRUE(SamePixels(b.Color, a.Color)) << i;
+    }
     if (c.withAlpha) {
       ASSERT_NE(b.AlphaPlane, nullptr);
       EXPECT_TRUE(SamePixels(*b.AlphaPlane, *a.AlphaPlane));

@@ -1,5 +1,7 @@
 #include "vornrecords.h"
 
+#include <gif_lib.h>
+
 #include <cstring>
 
 #include "common/streams.h"
@@ -13,7 +15,7 @@ std::vector<uint8_t> WriteRecordFile(const RecFile& f) {
   orva::TMxMemoryStream s;
   const int v = f.version;
   if (v > 0) {
-    char magic[8];
+    char magic[16];
     std::snprintf(magic, sizeof magic, "Vorn%03d", v);
     s.WriteExact(magic, 7);
   }
@@ -121,6 +123,29 @@ std::vector<uint8_t> PlaneBlocks(TDIBX& plane, int bw, int bh, const std::vector
       out.insert(out.end(), row.begin(), row.end());
     }
   }
+  return out;
+}
+
+std::vector<uint8_t> TinyGif() {
+  std::vector<uint8_t> out;
+  int err = 0;
+  GifFileType* gif = EGifOpen(&out, [](GifFileType* g, const GifByteType* data, int n) {
+    auto* o = static_cast<std::vector<uint8_t>*>(g->UserData);
+    o->insert(o->end(), data, data + n);
+    return n;
+  }, &err);
+  GifColorType colors[4] = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+  ColorMapObject* map = GifMakeMapObject(4, colors);
+  EGifSetGifVersion(gif, true);
+  EGifPutScreenDesc(gif, 3, 2, 2, 0, map);
+  GifByteType ext[4] = {1, 0, 0, 3};
+  EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext);
+  EGifPutImageDesc(gif, 0, 0, 3, 2, false, nullptr);
+  GifPixelType rows[2][3] = {{0, 1, 2}, {3, 2, 1}};
+  EGifPutLine(gif, rows[0], 3);
+  EGifPutLine(gif, rows[1], 3);
+  EGifCloseFile(gif, &err);
+  GifFreeMapObject(map);
   return out;
 }
 

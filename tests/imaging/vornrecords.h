@@ -54,4 +54,7 @@ std::vector<uint8_t> PlaneBlocks(orva::TDIBX& plane, int bw, int bh,
                                  const std::vector<std::pair<int32_t, int32_t>>& entries = {}, int32_t seed = 0,
                                  bool shuffled = false);
 
+// A 3x2 GIF with four colours and transparent index 3, written with giflib.
+std::vector<uint8_t> TinyGif();
+
 }  // namespace orvatest
