@@ -20,6 +20,7 @@
 namespace orva {
 
 class TStream;
+struct AxisMap;  // the source index of each destination index along one axis
 
 class TCustomDIBX {
  public:
@@ -200,6 +201,10 @@ class TCustomDIBX {
   enum class Mode { Copy, Blend, Add };
   struct Blit;
   void RunBlit(const Blit& blit);
+  // Runs one mapped operation: locks, converts the source when its format
+  // differs, and calls the row loop for this format.
+  void BlitMapped(const AxisMap& xs, const AxisMap& ys, TCustomDIBX& src, Mode mode, int alpha, TCustomDIBX* mask,
+                  bool key);
   void CopyRect(int x, int y, TCustomDIBX& src, const TRect& srcRect, Mode mode, int alpha, TCustomDIBX* mask,
                 bool flipH, bool flipV, bool key);
   void StretchRect(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, Mode mode, int alpha,

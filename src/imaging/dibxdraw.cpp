@@ -13,8 +13,6 @@ namespace orva {
 
 using namespace pixelops;
 
-namespace {
-
 // Source index for each destination index along one axis.
 struct AxisMap {
   int dst0 = 0;               // first destination coordinate
@@ -24,6 +22,8 @@ struct AxisMap {
   // True when src[i] = src[0] + i.
   bool Linear() const { return !src.empty() && src.back() - src.front() == Count() - 1; }
 };
+
+namespace {
 
 // A copy of srcLen source pixels starting at srcLo (flipped: read from the
 // end) to destination position pos, cut to [clipLo, clipHi) and to the
@@ -231,30 +231,8 @@ void TCustomDIBX::RunBlit(const Blit& b) {
   });
 }
 
-namespace {
-// The part of srcRect that the mask covers (the mask is aligned with src).
-TRect LimitToMask(const TRect& srcRect, TCustomDIBX* mask) {
-  return mask ? Intersect(srcRect, mask->BoundsRect()) : srcRect;
-}
-}  // namespace
-
-void TCustomDIBX::CopyRect(int x, int y, TCustomDIBX& src, const TRect& srcRectIn, Mode mode, int alpha,
-                           TCustomDIBX* mask, bool flipH, bool flipV, bool key) {
-  if (mode != Mode::Copy && alpha <= 0) return;
-  if (mask && mask->BitCount() != 8) return;
-  // A limited rectangle keeps its alignment: cut pieces shift x and y.
-  TRect srcRect = srcRectIn;
-  if (mask) {
-    const TRect lim = LimitToMask(srcRectIn, mask);
-    if (lim.Empty()) return;
-    x += flipH ? srcRectIn.Right - lim.Right : lim.Left - srcRectIn.Left;
-    y += flipV ? srcRectIn.Bottom - lim.Bottom : lim.Top - srcRectIn.Top;
-    srcRect = lim;
-  }
-  const TRect clip = Intersect(ClipRect(), BoundsRect());
-  AxisMap xs = MapCopy(x, srcRect.Left, srcRect.Right, src.Width(), clip.Left, clip.Right, flipH);
-  AxisMap ys = MapCopy(y, srcRect.Top, srcRect.Bottom, src.Height(), clip.Top, clip.Bottom, flipV);
-  if (xs.Empty() || ys.Empty()) return;
+void TCustomDIBX::BlitMapped(const AxisMap& xs, const AxisMap& ys, TCustomDIBX& src, Mode mode, int alpha,
+                             TCustomDIBX* mask, bool key) {
   const bool useKey = key && src.TransparentColor != -1;
   LockGuard dst(*this);
   if (!dst.Base()) return;
@@ -281,6 +259,33 @@ void TCustomDIBX::CopyRect(int x, int y, TCustomDIBX& src, const TRect& srcRectI
   b.chan = ChannelsOf(BitCount());
   b.storageBits = StorageBitCount();
   RunBlit(b);
+}
+
+namespace {
+// The part of srcRect that the mask covers (the mask is aligned with src).
+TRect LimitToMask(const TRect& srcRect, TCustomDIBX* mask) {
+  return mask ? Intersect(srcRect, mask->BoundsRect()) : srcRect;
+}
+}  // namespace
+
+void TCustomDIBX::CopyRect(int x, int y, TCustomDIBX& src, const TRect& srcRectIn, Mode mode, int alpha,
+                           TCustomDIBX* mask, bool flipH, bool flipV, bool key) {
+  if (mode != Mode::Copy && alpha <= 0) return;
+  if (mask && mask->BitCount() != 8) return;
+  // A limited rectangle keeps its alignment: cut pieces shift x and y.
+  TRect srcRect = srcRectIn;
+  if (mask) {
+    const TRect lim = LimitToMask(srcRectIn, mask);
+    if (lim.Empty()) return;
+    x += flipH ? srcRectIn.Right - lim.Right : lim.Left - srcRectIn.Left;
+    y += flipV ? srcRectIn.Bottom - lim.Bottom : lim.Top - srcRectIn.Top;
+    srcRect = lim;
+  }
+  const TRect clip = Intersect(ClipRect(), BoundsRect());
+  AxisMap xs = MapCopy(x, srcRect.Left, srcRect.Right, src.Width(), clip.Left, clip.Right, flipH);
+  AxisMap ys = MapCopy(y, srcRect.Top, srcRect.Bottom, src.Height(), clip.Top, clip.Bottom, flipV);
+  if (xs.Empty() || ys.Empty()) return;
+  BlitMapped(xs, ys, src, mode, alpha, mask, key);
 }
 
 void TCustomDIBX::Assign(TCustomDIBX& src) { Draw(0, 0, src, src.BoundsRect()); }
@@ -367,32 +372,7 @@ void TCustomDIBX::StretchRect(const TRect& destRect, TCustomDIBX& src, const TRe
   AxisMap ys = MapStretch(destRect.Top, destRect.Bottom, srcRect.Top, srcRect.Bottom, limH, clip.Top, clip.Bottom,
                           flipV);
   if (xs.Empty() || ys.Empty()) return;
-  const bool useKey = key && src.TransparentColor != -1;
-  LockGuard dst(*this);
-  if (!dst.Base()) return;
-  SourceView sv(*this, src, true);
-  if (!sv.Base()) return;
-  std::unique_ptr<LockGuard> maskLock;
-  if (mask) {
-    maskLock = std::make_unique<LockGuard>(*mask);
-    if (!maskLock->Base()) return;
-  }
-  Blit b;
-  b.mode = mode;
-  b.alpha = static_cast<uint32_t>(std::min(alpha, 255));
-  b.key = useKey;
-  b.keyValue = useKey ? sv.Key(src) : 0;
-  b.dst = dst.Base();
-  b.dstPitch = Pitch();
-  b.src = sv.Base();
-  b.srcPitch = sv.Pitch();
-  b.mask = mask ? maskLock->Base() : nullptr;
-  b.maskPitch = mask ? mask->Pitch() : 0;
-  b.xs = &xs;
-  b.ys = &ys;
-  b.chan = ChannelsOf(BitCount());
-  b.storageBits = StorageBitCount();
-  RunBlit(b);
+  BlitMapped(xs, ys, src, mode, alpha, mask, key);
 }
 
 void TCustomDIBX::StretchDraw(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, int alpha, bool flipH,
