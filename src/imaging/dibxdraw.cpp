@@ -8,6 +8,7 @@
 
 #include "imaging/dibx.h"
 #include "imaging/pixelops.h"
+#include "imaging/rows32.h"
 
 namespace orva {
 
@@ -172,6 +173,32 @@ void BlitRows(const B& b) {
       std::memcpy(drow + static_cast<ptrdiff_t>(dx0) * (Px::kBits / 8), srow + static_cast<ptrdiff_t>(sx0) * (Px::kBits / 8),
                   static_cast<size_t>(w) * (Px::kBits / 8));
       continue;
+    }
+    if constexpr (kMode == 0 && !kKey && Px::kBits >= 8) {
+      // A scaled copy repeats source rows: the previous destination row is
+      // already the answer.
+      if (j > 0 && sy == b.ys->src[static_cast<size_t>(j - 1)]) {
+        std::memcpy(drow + static_cast<ptrdiff_t>(dx0) * (Px::kBits / 8),
+                    drow - b.dstPitch + static_cast<ptrdiff_t>(dx0) * (Px::kBits / 8),
+                    static_cast<size_t>(w) * (Px::kBits / 8));
+        continue;
+      }
+    }
+    if constexpr (Px::kBits == 32 && kLinear) {
+      uint8_t* dp = drow + 4 * static_cast<ptrdiff_t>(dx0);
+      const uint8_t* sp = srow + 4 * static_cast<ptrdiff_t>(sx0);
+      if constexpr (kMode == 1 && !kMask && !kKey) {
+        if (alpha > 0 && alpha < 255) {
+          rows32::BlendRow(dp, sp, w, alpha);
+          continue;
+        }
+      } else if constexpr (kMode == 2 && !kMask) {
+        rows32::AddRow(dp, sp, w, alpha, kKey, b.keyValue);
+        continue;
+      } else if constexpr (kMode == 1 && kMask) {
+        rows32::MaskRow(dp, sp, mrow + sx0, w, alpha);
+        continue;
+      }
     }
     for (int i = 0; i < w; ++i) {
       const int sx = kLinear ? sx0 + i : xs[i];
@@ -429,21 +456,52 @@ struct RotateArgs {
   bool flipH, flipV;
 };
 
+int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }
+
+// Narrows [k0, k1) to the steps k where lo <= start + k * step < hi.
+void NarrowToRange(int64_t start, int64_t step, int64_t lo, int64_t hi, int64_t& k0, int64_t& k1) {
+  if (step == 0) {
+    if (start < lo || start >= hi) k1 = k0;
+    return;
+  }
+  if (step > 0) {
+    k0 = std::max(k0, CeilDiv(lo - start, step));
+    k1 = std::min(k1, CeilDiv(hi - start, step));
+  } else {
+    k0 = std::max(k0, FloorDiv(start - hi, -step) + 1);
+    k1 = std::min(k1, FloorDiv(start - lo, -step) + 1);
+  }
+}
+
 // Visits every destination pixel of the box whose sample lies inside
-// srcRect, calling f(drow, dx, sx, sy).
+// srcRect, calling f(drow, dx, sx, sy). Along a row the samples move
+// linearly, so the pixels inside form one run that is found up front.
 template <class F>
 void ForEachRotatedPixel(const RotateArgs& r, uint8_t* dst, ptrdiff_t pitch, F f) {
+  // Raw sample coordinates (before mirroring) that land inside srcRect.
+  const int64_t uLo = r.flipH ? r.srcW - r.srcRect.Right : r.srcRect.Left;
+  const int64_t uHi = r.flipH ? r.srcW - r.srcRect.Left : r.srcRect.Right;
+  const int64_t vLo = r.flipV ? r.srcH - r.srcRect.Bottom : r.srcRect.Top;
+  const int64_t vHi = r.flipV ? r.srcH - r.srcRect.Top : r.srcRect.Bottom;
+  auto inside = [&](int64_t u, int64_t v) {
+    return u >= 0 && v >= 0 && (u >> 16) >= uLo && (u >> 16) < uHi && (v >> 16) >= vLo && (v >> 16) < vHi;
+  };
   for (int py = r.box.Top; py < r.box.Bottom; ++py) {
     uint8_t* drow = dst + pitch * py;
-    int64_t u = r.u0 + int64_t{r.box.Left - r.x} * r.duDx + int64_t{py - r.y} * r.duDy;
-    int64_t v = r.v0 + int64_t{r.box.Left - r.x} * r.dvDx + int64_t{py - r.y} * r.dvDy;
-    for (int px = r.box.Left; px < r.box.Right; ++px, u += r.duDx, v += r.dvDx) {
-      if (u < 0 || v < 0) continue;
-      int64_t su = u >> 16, sv = v >> 16;
+    const int64_t u0 = r.u0 + int64_t{r.box.Left - r.x} * r.duDx + int64_t{py - r.y} * r.duDy;
+    const int64_t v0 = r.v0 + int64_t{r.box.Left - r.x} * r.dvDx + int64_t{py - r.y} * r.dvDy;
+    int64_t k0 = 0, k1 = r.box.Width();
+    NarrowToRange(u0, r.duDx, uLo << 16, uHi << 16, k0, k1);
+    NarrowToRange(v0, r.dvDx, vLo << 16, vHi << 16, k0, k1);
+    while (k0 < k1 && !inside(u0 + k0 * r.duDx, v0 + k0 * r.dvDx)) ++k0;
+    while (k1 > k0 && !inside(u0 + (k1 - 1) * r.duDx, v0 + (k1 - 1) * r.dvDx)) --k1;
+    int64_t u = u0 + k0 * r.duDx, v = v0 + k0 * r.dvDx;
+    for (int64_t k = k0; k < k1; ++k, u += r.duDx, v += r.dvDx) {
+      int su = static_cast<int>(u >> 16), sv = static_cast<int>(v >> 16);
       if (r.flipH) su = r.srcW - 1 - su;
       if (r.flipV) sv = r.srcH - 1 - sv;
-      if (su < r.srcRect.Left || su >= r.srcRect.Right || sv < r.srcRect.Top || sv >= r.srcRect.Bottom) continue;
-      f(drow, px, static_cast<int>(su), static_cast<int>(sv));
+      f(drow, static_cast<int>(r.box.Left + k), su, sv);
     }
   }
 }
