@@ -575,6 +575,12 @@ void TCustomDIBX::RotateRect(int x, int y, TCustomDIBX& src, const TRect& srcRec
   const uint32_t a8 = static_cast<uint32_t>(alpha) & 255u;
   WithFormat(StorageBitCount(), [&](auto px) {
     using Px = decltype(px);
+    if (!mbase && !useKey && alpha == 255) {
+      ForEachRotatedPixel(r, dst.Base(), Pitch(), [&](uint8_t* drow, int dx, int sx, int sy) {
+        Px::Set(drow, dx, Px::Get(sbase + spitch * sy, sx));
+      });
+      return;
+    }
     ForEachRotatedPixel(r, dst.Base(), Pitch(), [&](uint8_t* drow, int dx, int sx, int sy) {
       const uint32_t sp = Px::Get(sbase + spitch * sy, sx);
       uint32_t a;
