@@ -62,39 +62,42 @@ struct Pixman {
   }
 };
 
-void BM_DrawAlpha128(benchmark::State& st) {
-  for (auto _ : st) S().dst.DrawAlpha(0, 0, S().src, S().src.BoundsRect(), 128);
+// Runs one whole-frame operation per iteration.
+template <class F>
+void Frames(benchmark::State& st, F f) {
+  for (auto _ : st) f();
   st.SetItemsProcessed(st.iterations() * kW * kH);
+}
+void Composite(pixman_op_t op, pixman_image_t* src, pixman_image_t* mask, pixman_image_t* dst, int sx = 0, int sy = 0) {
+  pixman_image_composite32(op, src, mask, dst, sx, sy, 0, 0, 0, 0, kW, kH);
+}
+
+void BM_DrawAlpha128(benchmark::State& st) {
+  Frames(st, [&] { S().dst.DrawAlpha(0, 0, S().src, S().src.BoundsRect(), 128); });
 }
 void BM_Pixman_OverConstMask(benchmark::State& st) {
   Pixman p;
-  for (auto _ : st) pixman_image_composite32(PIXMAN_OP_OVER, p.src, p.solid, p.dst, 0, 0, 0, 0, 0, 0, kW, kH);
-  st.SetItemsProcessed(st.iterations() * kW * kH);
+  Frames(st, [&] { Composite(PIXMAN_OP_OVER, p.src, p.solid, p.dst); });
 }
 
 void BM_DrawAdd(benchmark::State& st) {
-  for (auto _ : st) S().dst.DrawAdd(0, 0, S().src, S().src.BoundsRect(), 128);
-  st.SetItemsProcessed(st.iterations() * kW * kH);
+  Frames(st, [&] { S().dst.DrawAdd(0, 0, S().src, S().src.BoundsRect(), 128); });
 }
 void BM_Pixman_AddConstMask(benchmark::State& st) {
   Pixman p;
-  for (auto _ : st) pixman_image_composite32(PIXMAN_OP_ADD, p.src, p.solid, p.dst, 0, 0, 0, 0, 0, 0, kW, kH);
-  st.SetItemsProcessed(st.iterations() * kW * kH);
+  Frames(st, [&] { Composite(PIXMAN_OP_ADD, p.src, p.solid, p.dst); });
 }
 
 void BM_DrawMask8(benchmark::State& st) {
-  for (auto _ : st) S().dst.DrawMask(0, 0, S().src, S().src.BoundsRect(), S().mask);
-  st.SetItemsProcessed(st.iterations() * kW * kH);
+  Frames(st, [&] { S().dst.DrawMask(0, 0, S().src, S().src.BoundsRect(), S().mask); });
 }
 void BM_Pixman_OverA8Mask(benchmark::State& st) {
   Pixman p;
-  for (auto _ : st) pixman_image_composite32(PIXMAN_OP_OVER, p.src, p.mask, p.dst, 0, 0, 0, 0, 0, 0, kW, kH);
-  st.SetItemsProcessed(st.iterations() * kW * kH);
+  Frames(st, [&] { Composite(PIXMAN_OP_OVER, p.src, p.mask, p.dst); });
 }
 
 void BM_Stretch150(benchmark::State& st) {
-  for (auto _ : st) S().dst.StretchDraw({0, 0, kW, kH}, S().small, S().small.BoundsRect());
-  st.SetItemsProcessed(st.iterations() * kW * kH);
+  Frames(st, [&] { S().dst.StretchDraw({0, 0, kW, kH}, S().small, S().small.BoundsRect()); });
 }
 void BM_Pixman_Scale150(benchmark::State& st) {
   Pixman p;
@@ -102,15 +105,14 @@ void BM_Pixman_Scale150(benchmark::State& st) {
   pixman_transform_init_scale(&t, pixman_double_to_fixed(2.0 / 3.0), pixman_double_to_fixed(2.0 / 3.0));
   pixman_image_set_transform(p.small, &t);
   pixman_image_set_filter(p.small, PIXMAN_FILTER_NEAREST, nullptr, 0);
-  for (auto _ : st) pixman_image_composite32(PIXMAN_OP_SRC, p.small, nullptr, p.dst, 0, 0, 0, 0, 0, 0, kW, kH);
-  st.SetItemsProcessed(st.iterations() * kW * kH);
+  Frames(st, [&] { Composite(PIXMAN_OP_SRC, p.small, nullptr, p.dst); });
 }
 
 void BM_Rotate30(benchmark::State& st) {
-  for (auto _ : st)
+  Frames(st, [&] {
     S().dst.DrawRotate(kW / 2, kH / 2, S().src, 255, false, false, false, std::numbers::pi / 6, kW / 2, kH / 2, 1.0,
                        1.0);
-  st.SetItemsProcessed(st.iterations() * kW * kH);
+  });
 }
 void BM_Pixman_Rotate30(benchmark::State& st) {
   Pixman p;
@@ -122,19 +124,16 @@ void BM_Pixman_Rotate30(benchmark::State& st) {
   pixman_transform_translate(&t, nullptr, pixman_int_to_fixed(kW / 2), pixman_int_to_fixed(kH / 2));
   pixman_image_set_transform(p.src, &t);
   pixman_image_set_filter(p.src, PIXMAN_FILTER_NEAREST, nullptr, 0);
-  for (auto _ : st) pixman_image_composite32(PIXMAN_OP_OVER, p.src, nullptr, p.dst, 0, 0, 0, 0, 0, 0, kW, kH);
-  st.SetItemsProcessed(st.iterations() * kW * kH);
+  Frames(st, [&] { Composite(PIXMAN_OP_OVER, p.src, nullptr, p.dst); });
 }
 
 void BM_TileDraw(benchmark::State& st) {
-  for (auto _ : st) S().dst.TileDraw({0, 0, kW, kH}, S().tile, S().tile.BoundsRect(), {0, 0, 13, 7});
-  st.SetItemsProcessed(st.iterations() * kW * kH);
+  Frames(st, [&] { S().dst.TileDraw({0, 0, kW, kH}, S().tile, S().tile.BoundsRect(), {0, 0, 13, 7}); });
 }
 void BM_Pixman_Tile(benchmark::State& st) {
   Pixman p;
   pixman_image_set_repeat(p.tile, PIXMAN_REPEAT_NORMAL);
-  for (auto _ : st) pixman_image_composite32(PIXMAN_OP_SRC, p.tile, nullptr, p.dst, 13, 7, 0, 0, 0, 0, kW, kH);
-  st.SetItemsProcessed(st.iterations() * kW * kH);
+  Frames(st, [&] { Composite(PIXMAN_OP_SRC, p.tile, nullptr, p.dst, 13, 7); });
 }
 
 // An 800x600 picture with smooth areas, as a layered file and as a PNG.

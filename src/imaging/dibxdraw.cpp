@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <optional>
 
 #include "imaging/dibx.h"
 #include "imaging/pixelops.h"
@@ -85,6 +86,17 @@ AxisMap MapStretch(int64_t destLo, int64_t destHi, int64_t srcLo, int64_t srcHi,
   return m;
 }
 
+// Both axes of a copy of rect (in src) to (x, y) under the clip.
+struct AxisMaps {
+  AxisMap xs, ys;
+  bool Empty() const { return xs.Empty() || ys.Empty(); }
+};
+AxisMaps MapCopyRect(int x, int y, const TRect& rect, const TCustomDIBX& src, const TRect& clip, bool flipH,
+                     bool flipV) {
+  return {MapCopy(x, rect.Left, rect.Right, src.Width(), clip.Left, clip.Right, flipH),
+          MapCopy(y, rect.Top, rect.Bottom, src.Height(), clip.Top, clip.Bottom, flipV)};
+}
+
 // Keeps a source readable for the whole operation: the surface itself when
 // its format matches the destination's and it is not the destination,
 // otherwise a converted private copy.
@@ -134,6 +146,21 @@ class LockGuard {
  private:
   TCustomDIBX& s_;
   uint8_t* base_;
+};
+
+// The destination, the source and the optional mask of one operation,
+// locked for its duration.
+class Locked {
+ public:
+  Locked(TCustomDIBX& dst, TCustomDIBX& src, TCustomDIBX* mask) : dst(dst), source(dst, src, true) {
+    if (mask) this->mask.emplace(*mask);
+  }
+  bool Ok() const { return dst.Base() && source.Base() && (!mask || mask->Base()); }
+  const uint8_t* MaskBase() const { return mask ? mask->Base() : nullptr; }
+
+  LockGuard dst;
+  SourceView source;
+  std::optional<LockGuard> mask;
 };
 
 }  // namespace
@@ -261,25 +288,18 @@ void TCustomDIBX::RunBlit(const Blit& b) {
 void TCustomDIBX::BlitMapped(const AxisMap& xs, const AxisMap& ys, TCustomDIBX& src, Mode mode, int alpha,
                              TCustomDIBX* mask, bool key) {
   const bool useKey = key && src.TransparentColor != -1;
-  LockGuard dst(*this);
-  if (!dst.Base()) return;
-  SourceView sv(*this, src, true);
-  if (!sv.Base()) return;
-  std::unique_ptr<LockGuard> maskLock;
-  if (mask) {
-    maskLock = std::make_unique<LockGuard>(*mask);
-    if (!maskLock->Base()) return;
-  }
+  Locked locked(*this, src, mask);
+  if (!locked.Ok()) return;
   Blit b;
   b.mode = mode;
   b.alpha = static_cast<uint32_t>(std::min(alpha, 255));
   b.key = useKey;
-  b.keyValue = useKey ? sv.Key(src) : 0;
-  b.dst = dst.Base();
+  b.keyValue = useKey ? locked.source.Key(src) : 0;
+  b.dst = locked.dst.Base();
   b.dstPitch = Pitch();
-  b.src = sv.Base();
-  b.srcPitch = sv.Pitch();
-  b.mask = mask ? maskLock->Base() : nullptr;
+  b.src = locked.source.Base();
+  b.srcPitch = locked.source.Pitch();
+  b.mask = locked.MaskBase();
   b.maskPitch = mask ? mask->Pitch() : 0;
   b.xs = &xs;
   b.ys = &ys;
@@ -308,11 +328,9 @@ void TCustomDIBX::CopyRect(int x, int y, TCustomDIBX& src, const TRect& srcRectI
     y += flipV ? srcRectIn.Bottom - lim.Bottom : lim.Top - srcRectIn.Top;
     srcRect = lim;
   }
-  const TRect clip = Intersect(ClipRect(), BoundsRect());
-  AxisMap xs = MapCopy(x, srcRect.Left, srcRect.Right, src.Width(), clip.Left, clip.Right, flipH);
-  AxisMap ys = MapCopy(y, srcRect.Top, srcRect.Bottom, src.Height(), clip.Top, clip.Bottom, flipV);
-  if (xs.Empty() || ys.Empty()) return;
-  BlitMapped(xs, ys, src, mode, alpha, mask, key);
+  const AxisMaps maps = MapCopyRect(x, y, srcRect, src, Intersect(ClipRect(), BoundsRect()), flipH, flipV);
+  if (maps.Empty()) return;
+  BlitMapped(maps.xs, maps.ys, src, mode, alpha, mask, key);
 }
 
 void TCustomDIBX::Assign(TCustomDIBX& src) { Draw(0, 0, src, src.BoundsRect()); }
@@ -351,10 +369,10 @@ void TCustomDIBX::DrawAddMask(int x, int y, TCustomDIBX& src, const TRect& srcRe
 void TCustomDIBX::DrawColorMask(int x, int y, int alpha, uint32_t value, TCustomDIBX& mask, const TRect& maskRect,
                                 bool flipH, bool flipV) {
   if (alpha <= 0 || mask.BitCount() != 8) return;
-  const TRect clip = Intersect(ClipRect(), BoundsRect());
-  AxisMap xs = MapCopy(x, maskRect.Left, maskRect.Right, mask.Width(), clip.Left, clip.Right, flipH);
-  AxisMap ys = MapCopy(y, maskRect.Top, maskRect.Bottom, mask.Height(), clip.Top, clip.Bottom, flipV);
-  if (xs.Empty() || ys.Empty()) return;
+  const AxisMaps maps = MapCopyRect(x, y, maskRect, mask, Intersect(ClipRect(), BoundsRect()), flipH, flipV);
+  if (maps.Empty()) return;
+  const AxisMap& xs = maps.xs;
+  const AxisMap& ys = maps.ys;
   LockGuard dst(*this);
   LockGuard m(mask);
   if (!dst.Base() || !m.Base()) return;
@@ -555,18 +573,13 @@ void TCustomDIBX::RotateRect(int x, int y, TCustomDIBX& src, const TRect& srcRec
                           clampI(std::floor(y + maxY)) + 1},
                     clip);
   if (r.box.Empty()) return;
-  LockGuard dst(*this);
-  if (!dst.Base()) return;
-  SourceView sv(*this, src, true);
-  if (!sv.Base()) return;
-  std::unique_ptr<LockGuard> maskLock;
-  if (mask) {
-    maskLock = std::make_unique<LockGuard>(*mask);
-    if (!maskLock->Base()) return;
-  }
+  Locked locked(*this, src, mask);
+  if (!locked.Ok()) return;
+  const SourceView& sv = locked.source;
+  LockGuard& dst = locked.dst;
   const uint8_t* sbase = sv.Base();
   const ptrdiff_t spitch = sv.Pitch();
-  const uint8_t* mbase = mask ? maskLock->Base() : nullptr;
+  const uint8_t* mbase = locked.MaskBase();
   const ptrdiff_t mpitch = mask ? mask->Pitch() : 0;
   const bool useKey = key && src.TransparentColor != -1;
   const uint32_t keyValue = useKey ? sv.Key(src) : 0;
@@ -778,42 +791,38 @@ void IndexedRows(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t
   }
 }
 
+// Locks both surfaces and adds the mapped colours.
+void RunIndexed(TCustomDIBX& dstSurface, TCustomDIBX& src, const AxisMap& xs, const AxisMap& ys,
+                std::span<const uint32_t> table, int alpha, int minIndex) {
+  if (xs.Empty() || ys.Empty()) return;
+  LockGuard dst(dstSurface);
+  LockGuard s(src);
+  if (!dst.Base() || !s.Base()) return;
+  const Chan c = ChannelsOf(dstSurface.BitCount());
+  WithFormat(dstSurface.StorageBitCount(), [&](auto px) {
+    IndexedRows<decltype(px)>(dst.Base(), dstSurface.Pitch(), s.Base(), src.Pitch(), xs, ys, table,
+                              static_cast<uint32_t>(std::min(alpha, 255)), minIndex, c);
+  });
+}
+
 }  // namespace
 
 void TCustomDIBX::DrawIndexed8(int x, int y, std::span<const uint32_t> table, int alpha, bool flipH, bool flipV,
                                int minIndex, const TRect& srcRect, TCustomDIBX& src) {
   if (alpha <= 0 || src.BitCount() != 8) return;
-  const TRect clip = Intersect(ClipRect(), BoundsRect());
-  AxisMap xs = MapCopy(x, srcRect.Left, srcRect.Right, src.Width(), clip.Left, clip.Right, flipH);
-  AxisMap ys = MapCopy(y, srcRect.Top, srcRect.Bottom, src.Height(), clip.Top, clip.Bottom, flipV);
-  if (xs.Empty() || ys.Empty()) return;
-  LockGuard dst(*this);
-  LockGuard s(src);
-  if (!dst.Base() || !s.Base()) return;
-  const Chan c = ChannelsOf(BitCount());
-  WithFormat(StorageBitCount(), [&](auto px) {
-    IndexedRows<decltype(px)>(dst.Base(), Pitch(), s.Base(), src.Pitch(), xs, ys, table,
-                              static_cast<uint32_t>(std::min(alpha, 255)), minIndex, c);
-  });
+  const AxisMaps maps = MapCopyRect(x, y, srcRect, src, Intersect(ClipRect(), BoundsRect()), flipH, flipV);
+  RunIndexed(*this, src, maps.xs, maps.ys, table, alpha, minIndex);
 }
 
 void TCustomDIBX::StretchDrawIndexed(const TRect& destRect, TCustomDIBX& src, std::span<const uint32_t> table,
                                      int alpha, bool flipH, bool flipV, int minIndex, const TRect& srcRect) {
   if (alpha <= 0 || src.BitCount() != 8) return;
   const TRect clip = Intersect(ClipRect(), BoundsRect());
-  AxisMap xs = MapStretch(destRect.Left, destRect.Right, srcRect.Left, srcRect.Right, src.Width(), clip.Left,
-                          clip.Right, flipH);
-  AxisMap ys = MapStretch(destRect.Top, destRect.Bottom, srcRect.Top, srcRect.Bottom, src.Height(), clip.Top,
-                          clip.Bottom, flipV);
-  if (xs.Empty() || ys.Empty()) return;
-  LockGuard dst(*this);
-  LockGuard s(src);
-  if (!dst.Base() || !s.Base()) return;
-  const Chan c = ChannelsOf(BitCount());
-  WithFormat(StorageBitCount(), [&](auto px) {
-    IndexedRows<decltype(px)>(dst.Base(), Pitch(), s.Base(), src.Pitch(), xs, ys, table,
-                              static_cast<uint32_t>(std::min(alpha, 255)), minIndex, c);
-  });
+  const AxisMap xs = MapStretch(destRect.Left, destRect.Right, srcRect.Left, srcRect.Right, src.Width(), clip.Left,
+                                clip.Right, flipH);
+  const AxisMap ys = MapStretch(destRect.Top, destRect.Bottom, srcRect.Top, srcRect.Bottom, src.Height(), clip.Top,
+                                clip.Bottom, flipV);
+  RunIndexed(*this, src, xs, ys, table, alpha, minIndex);
 }
 
 }  // namespace orva
