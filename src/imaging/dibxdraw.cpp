@@ -515,12 +515,12 @@ void ForEachRotatedPixel(const RotateArgs& r, uint8_t* dst, ptrdiff_t pitch, F f
     while (k0 < k1 && !inside(u0 + k0 * r.duDx, v0 + k0 * r.dvDx)) ++k0;
     while (k1 > k0 && !inside(u0 + (k1 - 1) * r.duDx, v0 + (k1 - 1) * r.dvDx)) --k1;
     int64_t u = u0 + k0 * r.duDx, v = v0 + k0 * r.dvDx;
-    for (int64_t k = k0; k < k1; ++k, u += r.duDx, v += r.dvDx) {
-      int su = static_cast<int>(u >> 16), sv = static_cast<int>(v >> 16);
-      if (r.flipH) su = r.srcW - 1 - su;
-      if (r.flipV) sv = r.srcH - 1 - sv;
-      f(drow, static_cast<int>(r.box.Left + k), su, sv);
-    }
+    // Mirroring without branches: size - 1 - c == (c ^ -1) + size.
+    const int fh = r.flipH ? -1 : 0, fv = r.flipV ? -1 : 0;
+    const int addH = fh & r.srcW, addV = fv & r.srcH;
+    for (int64_t k = k0; k < k1; ++k, u += r.duDx, v += r.dvDx)
+      f(drow, static_cast<int>(r.box.Left + k), (static_cast<int>(u >> 16) ^ fh) + addH,
+        (static_cast<int>(v >> 16) ^ fv) + addV);
   }
 }
 
