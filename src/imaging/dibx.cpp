@@ -2,6 +2,7 @@
 #include "imaging/dibx.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "common/errors.h"
@@ -193,26 +194,15 @@ void TCustomDIBX::FillRectAlpha(const TRect& rect, uint32_t value, int alpha) {
 void TCustomDIBX::FillRectAdd(const TRect& rect, uint32_t value) { FillOp(rect, value, Mode::Add, 255, false); }
 void TCustomDIBX::FillRectSub(const TRect& rect, uint32_t value) { FillOp(rect, value, Mode::Add, 255, true); }
 
-namespace {
-// Top band, bottom band, then the left and right bands between them.
-template <class Fill>
-void FrameBands(const TRect& r, int w, Fill fill) {
-  fill(TRect{r.Left, r.Top, r.Right, r.Top + w});
-  fill(TRect{r.Left, r.Bottom - w, r.Right, r.Bottom});
-  if (r.Bottom - w - (r.Top + w) <= 0) return;
-  fill(TRect{r.Left, r.Top + w, r.Left + w, r.Bottom - w});
-  fill(TRect{r.Right - w, r.Top + w, r.Right, r.Bottom - w});
-}
-}  // namespace
 
 void TCustomDIBX::FrameRect(const TRect& rect, int width, uint32_t value) {
-  FrameBands(rect, width, [&](const TRect& r) { FillRect(r, value); });
+  ForEachFrameBand(rect, width, [&](const TRect& r) { FillRect(r, value); });
 }
 void TCustomDIBX::FrameRectAlpha(const TRect& rect, int width, uint32_t value, int alpha) {
-  FrameBands(rect, width, [&](const TRect& r) { FillRectAlpha(r, value, alpha); });
+  ForEachFrameBand(rect, width, [&](const TRect& r) { FillRectAlpha(r, value, alpha); });
 }
 void TCustomDIBX::FrameRectAdd(const TRect& rect, int width, uint32_t value) {
-  FrameBands(rect, width, [&](const TRect& r) { FillRectAdd(r, value); });
+  ForEachFrameBand(rect, width, [&](const TRect& r) { FillRectAdd(r, value); });
 }
 
 namespace {

@@ -507,8 +507,13 @@ void ForEachRotatedPixel(const RotateArgs& r, uint8_t* dst, ptrdiff_t pitch, F f
   };
   for (int py = r.box.Top; py < r.box.Bottom; ++py) {
     uint8_t* drow = dst + pitch * py;
-    const int64_t u0 = r.u0 + int64_t{r.box.Left - r.x} * r.duDx + int64_t{py - r.y} * r.duDy;
-    const int64_t v0 = r.v0 + int64_t{r.box.Left - r.x} * r.dvDx + int64_t{py - r.y} * r.dvDy;
+    // Row starts far outside the source (huge offsets times huge steps)
+    // cannot come back within one row.
+    const __int128 wideU = __int128{r.u0} + __int128{r.box.Left - r.x} * r.duDx + __int128{py - r.y} * r.duDy;
+    const __int128 wideV = __int128{r.v0} + __int128{r.box.Left - r.x} * r.dvDx + __int128{py - r.y} * r.dvDy;
+    constexpr __int128 kFar = __int128{1} << 60;
+    if (wideU > kFar || wideU < -kFar || wideV > kFar || wideV < -kFar) continue;
+    const int64_t u0 = static_cast<int64_t>(wideU), v0 = static_cast<int64_t>(wideV);
     int64_t k0 = 0, k1 = r.box.Width();
     NarrowToRange(u0, r.duDx, uLo << 16, uHi << 16, k0, k1);
     NarrowToRange(v0, r.dvDx, vLo << 16, vHi << 16, k0, k1);
@@ -541,10 +546,12 @@ void TCustomDIBX::RotateRect(int x, int y, TCustomDIBX& src, const TRect& srcRec
   r.x = x;
   r.y = y;
   const double c = std::cos(-angle), s = std::sin(-angle);
+  // Steps are kept within 2^40 so that a row's walk (at most 2^15 steps)
+  // stays far inside 64 bits; a larger step leaves the source after one
+  // pixel either way.
   auto fix = [](double v) {
-    v *= 65536.0;
-    if (!(v > -9.0e15 && v < 9.0e15)) return int64_t{0};
-    return static_cast<int64_t>(v);
+    constexpr double kLimit = 1099511627776.0;
+    return static_cast<int64_t>(std::clamp(v * 65536.0, -kLimit, kLimit));
   };
   r.duDx = fix(c / scaleX);
   r.dvDx = fix(s / scaleY);
@@ -764,10 +771,7 @@ void TCustomDIBX::TileFillScaledMask(const TRect& destRect, TCustomDIBX& src, in
 }
 
 void TCustomDIBX::DrawBorderTiled(const TRect& r, int w, TCustomDIBX& src, bool flipH, bool flipV) {
-  TileFill({r.Left, r.Top, r.Right, r.Top + w}, src, flipH, flipV, 0, 0);
-  TileFill({r.Left, r.Bottom - w, r.Right, r.Bottom}, src, flipH, flipV, 0, 0);
-  TileFill({r.Left, r.Top + w, r.Left + w, r.Bottom - w}, src, flipH, flipV, 0, 0);
-  TileFill({r.Right - w, r.Top + w, r.Right, r.Bottom - w}, src, flipH, flipV, 0, 0);
+  ForEachFrameBand(r, w, [&](const TRect& band) { TileFill(band, src, flipH, flipV, 0, 0); });
 }
 
 // --- indexed drawing ---------------------------------------------------------------

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 
 namespace orva {
@@ -32,6 +33,20 @@ inline TRect Union(const TRect& a, const TRect& b) {
   if (a.Empty()) return b;
   if (b.Empty()) return a;
   return {std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right), std::max(a.Bottom, b.Bottom)};
+}
+
+// The bands of a frame of `width` inside r: top, bottom, then left and right
+// between them (those two only when something is left between top and
+// bottom). Edges are worked out in 64 bits and held to the int range.
+template <class F>
+void ForEachFrameBand(const TRect& r, int width, F f) {
+  auto edge = [](int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+  const int64_t w = width;
+  f(TRect{r.Left, r.Top, r.Right, edge(r.Top + w)});
+  f(TRect{r.Left, edge(r.Bottom - w), r.Right, r.Bottom});
+  if (r.Bottom - w - (r.Top + w) <= 0) return;
+  f(TRect{r.Left, edge(r.Top + w), edge(r.Left + w), edge(r.Bottom - w)});
+  f(TRect{edge(r.Right - w), edge(r.Top + w), r.Right, edge(r.Bottom - w)});
 }
 
 }  // namespace orva

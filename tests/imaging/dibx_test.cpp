@@ -408,6 +408,14 @@ TEST(Surface, RotationMapsThroughInverseFixedPoint) {
   EXPECT_EQ(added->GetPixel(1, 1), RefAdd(32, 4, 0x10, 255));
   added->DrawRotate(0, 0, *src, 255, false, false, false, 0.0, 0, 0, 0.0, 1.0);
   EXPECT_EQ(added->GetPixel(1, 1), RefAdd(32, 4, 0x10, 255));
+  // Extreme scales and positions stay within the arithmetic (the sanitizers
+  // watch for overflow) and draw only where samples exist.
+  auto far = Filled(4, 4, 32, 0);
+  far->DrawRotate(-2000000000, 2000000000, *src, 255, false, false, false, 0.7, 1, 1, 1e-12, 1e-12);
+  far->DrawRotate(2000000000, -5, *src, 255, true, true, false, 2.0, 0, 0, 1e12, 1e-9);
+  EXPECT_EQ(Read(*far), Pixels(16, 0));
+  far->DrawRotate(0, 0, *src, 255, false, false, false, 0.0, 0, 0, 1e9, 1e9);
+  EXPECT_EQ(Read(*far), Pixels(16, 1));  // one source pixel covers everything
 }
 
 TEST(Surface, RotationKeyMaskAndSourceRect) {
