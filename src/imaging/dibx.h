@@ -149,26 +149,26 @@ class TCustomDIBX {
   // --- tiling ---------------------------------------------------------------
   // Repeats srcRect over destRect from the phase (offsetX mod tile width,
   // offsetY mod tile height), each tile followed by gapX / gapY pixels.
-  struct TileSpec {
+  struct TileLayout {
     int gapX = 0, gapY = 0, offsetX = 0, offsetY = 0;
   };
-  void TileDraw(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileSpec& tile,
+  void TileDraw(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileLayout& tile,
                 bool transparent = false);
-  void TileDrawAlpha(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileSpec& tile, int alpha,
+  void TileDrawAlpha(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileLayout& tile, int alpha,
                      bool transparent = false);
-  void TileDrawAdd(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileSpec& tile, int alpha,
+  void TileDrawAdd(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileLayout& tile, int alpha,
                    bool transparent = true);
-  void TileDrawMask(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileSpec& tile,
+  void TileDrawMask(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileLayout& tile,
                     TCustomDIBX& mask);
-  void TileDrawAlphaMask(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileSpec& tile,
+  void TileDrawAlphaMask(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileLayout& tile,
                          int alpha, TCustomDIBX& mask);
-  void TileDrawAddMask(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileSpec& tile, int alpha,
+  void TileDrawAddMask(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileLayout& tile, int alpha,
                        TCustomDIBX& mask);
   // Tiles scaled by scaleX/scaleY; alpha > 255 draws them additively.
-  void TileStretchDraw(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileSpec& tile,
+  void TileStretchDraw(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileLayout& tile,
                        double scaleX, double scaleY, int alpha, bool flipH = false, bool flipV = false,
                        bool transparent = false);
-  void TileStretchDrawMask(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileSpec& tile,
+  void TileStretchDrawMask(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileLayout& tile,
                            double scaleX, double scaleY, int alpha, TCustomDIBX& mask, bool flipH = false,
                            bool flipV = false);
   // The whole src repeated over destRect.
@@ -213,9 +213,9 @@ class TCustomDIBX {
                   bool flipV, bool key, double angle, int pivotX, int pivotY, double scaleX, double scaleY);
   void FillOp(const TRect& rect, uint32_t value, Mode mode, int alpha, bool subtract);
   template <class DrawTile>
-  void TileLoop(const TRect& destRect, int tileW, int tileH, const TileSpec& tile, DrawTile drawTile);
+  void TileLoop(const TRect& destRect, int tileW, int tileH, const TileLayout& tile, DrawTile drawTile);
   template <class DrawTile>
-  void TileStretchLoop(const TRect& destRect, int tileW, int tileH, const TileSpec& tile, double scaleX,
+  void TileStretchLoop(const TRect& destRect, int tileW, int tileH, const TileLayout& tile, double scaleX,
                        double scaleY, DrawTile drawTile);
 
   bool hasClip_ = false;

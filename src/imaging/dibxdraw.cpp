@@ -634,7 +634,7 @@ int PositiveMod(int64_t v, int m) { return static_cast<int>(((v % m) + m) % m); 
 }  // namespace
 
 template <class DrawTile>
-void TCustomDIBX::TileLoop(const TRect& destRect, int tileW, int tileH, const TileSpec& tile, DrawTile drawTile) {
+void TCustomDIBX::TileLoop(const TRect& destRect, int tileW, int tileH, const TileLayout& tile, DrawTile drawTile) {
   if (tileW <= 0 || tileH <= 0) return;
   const TRect area = Intersect(destRect, Intersect(ClipRect(), BoundsRect()));
   if (area.Empty()) return;
@@ -659,35 +659,35 @@ void TCustomDIBX::TileLoop(const TRect& destRect, int tileW, int tileH, const Ti
   clip_ = savedClip;
 }
 
-void TCustomDIBX::TileDraw(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileSpec& tile,
+void TCustomDIBX::TileDraw(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileLayout& tile,
                            bool transparent) {
   TileLoop(destRect, srcRect.Width(), srcRect.Height(), tile,
            [&](int x, int y) { Draw(x, y, src, srcRect, false, false, transparent); });
 }
-void TCustomDIBX::TileDrawAlpha(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileSpec& tile,
+void TCustomDIBX::TileDrawAlpha(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileLayout& tile,
                                 int alpha, bool transparent) {
   if (alpha <= 0) return;
   TileLoop(destRect, srcRect.Width(), srcRect.Height(), tile,
            [&](int x, int y) { DrawAlpha(x, y, src, srcRect, alpha, false, false, transparent); });
 }
-void TCustomDIBX::TileDrawAdd(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileSpec& tile,
+void TCustomDIBX::TileDrawAdd(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileLayout& tile,
                               int alpha, bool transparent) {
   if (alpha <= 0) return;
   TileLoop(destRect, srcRect.Width(), srcRect.Height(), tile,
            [&](int x, int y) { DrawAdd(x, y, src, srcRect, alpha, false, false, transparent); });
 }
-void TCustomDIBX::TileDrawMask(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileSpec& tile,
+void TCustomDIBX::TileDrawMask(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileLayout& tile,
                                TCustomDIBX& mask) {
   TileLoop(destRect, srcRect.Width(), srcRect.Height(), tile,
            [&](int x, int y) { DrawMask(x, y, src, srcRect, mask); });
 }
 void TCustomDIBX::TileDrawAlphaMask(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect,
-                                    const TileSpec& tile, int alpha, TCustomDIBX& mask) {
+                                    const TileLayout& tile, int alpha, TCustomDIBX& mask) {
   if (alpha <= 0) return;
   TileLoop(destRect, srcRect.Width(), srcRect.Height(), tile,
            [&](int x, int y) { DrawAlphaMask(x, y, src, srcRect, alpha, mask); });
 }
-void TCustomDIBX::TileDrawAddMask(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileSpec& tile,
+void TCustomDIBX::TileDrawAddMask(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileLayout& tile,
                                   int alpha, TCustomDIBX& mask) {
   if (alpha <= 0) return;
   TileLoop(destRect, srcRect.Width(), srcRect.Height(), tile,
@@ -695,7 +695,7 @@ void TCustomDIBX::TileDrawAddMask(const TRect& destRect, TCustomDIBX& src, const
 }
 
 template <class DrawTile>
-void TCustomDIBX::TileStretchLoop(const TRect& destRect, int tileW, int tileH, const TileSpec& tile, double scaleX,
+void TCustomDIBX::TileStretchLoop(const TRect& destRect, int tileW, int tileH, const TileLayout& tile, double scaleX,
                                   double scaleY, DrawTile drawTile) {
   if (tileW <= 0 || tileH <= 0 || !(scaleX > 0) || !(scaleY > 0)) return;
   const TRect area = Intersect(destRect, Intersect(ClipRect(), BoundsRect()));
@@ -730,7 +730,7 @@ void TCustomDIBX::TileStretchLoop(const TRect& destRect, int tileW, int tileH, c
   clip_ = savedClip;
 }
 
-void TCustomDIBX::TileStretchDraw(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileSpec& tile,
+void TCustomDIBX::TileStretchDraw(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileLayout& tile,
                                   double scaleX, double scaleY, int alpha, bool flipH, bool flipV, bool transparent) {
   if (alpha <= 0) return;
   TileStretchLoop(destRect, srcRect.Width(), srcRect.Height(), tile, scaleX, scaleY, [&](const TRect& r) {
@@ -740,7 +740,7 @@ void TCustomDIBX::TileStretchDraw(const TRect& destRect, TCustomDIBX& src, const
 }
 
 void TCustomDIBX::TileStretchDrawMask(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect,
-                                      const TileSpec& tile, double scaleX, double scaleY, int alpha, TCustomDIBX& mask,
+                                      const TileLayout& tile, double scaleX, double scaleY, int alpha, TCustomDIBX& mask,
                                       bool flipH, bool flipV) {
   if (alpha <= 0) return;
   TileStretchLoop(destRect, srcRect.Width(), srcRect.Height(), tile, scaleX, scaleY, [&](const TRect& r) {
@@ -751,7 +751,7 @@ void TCustomDIBX::TileStretchDrawMask(const TRect& destRect, TCustomDIBX& src, c
 
 void TCustomDIBX::TileFill(const TRect& destRect, TCustomDIBX& src, bool flipH, bool flipV, int offsetX,
                            int offsetY) {
-  TileSpec tile;
+  TileLayout tile;
   tile.offsetX = offsetX;
   tile.offsetY = offsetY;
   TileLoop(destRect, src.Width(), src.Height(), tile,
@@ -760,13 +760,13 @@ void TCustomDIBX::TileFill(const TRect& destRect, TCustomDIBX& src, bool flipH, 
 
 void TCustomDIBX::TileFillScaled(const TRect& destRect, TCustomDIBX& src, int alpha, bool flipH, bool flipV,
                                  int offsetX, int offsetY, double scaleX, double scaleY) {
-  TileStretchDraw(destRect, src, src.BoundsRect(), TileSpec{0, 0, offsetX, offsetY}, scaleX, scaleY, alpha, flipH,
+  TileStretchDraw(destRect, src, src.BoundsRect(), TileLayout{0, 0, offsetX, offsetY}, scaleX, scaleY, alpha, flipH,
                   flipV, false);
 }
 
 void TCustomDIBX::TileFillScaledMask(const TRect& destRect, TCustomDIBX& src, int alpha, bool flipH, bool flipV,
                                      int offsetX, int offsetY, double scaleX, double scaleY, TCustomDIBX& mask) {
-  TileStretchDrawMask(destRect, src, src.BoundsRect(), TileSpec{0, 0, offsetX, offsetY}, scaleX, scaleY, alpha, mask,
+  TileStretchDrawMask(destRect, src, src.BoundsRect(), TileLayout{0, 0, offsetX, offsetY}, scaleX, scaleY, alpha, mask,
                       flipH, flipV);
 }
 
