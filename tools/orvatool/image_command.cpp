@@ -79,6 +79,14 @@ orva::PictureKind LoadAny(const std::string& path, orva::TVornFrameList& list, b
   return kind;
 }
 
+// A 0x00BBGGRR colour as scripts write it, or "none".
+std::string ColourText(int32_t colour) {
+  if (colour == -1) return "none";
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%06X", static_cast<unsigned>(colour));
+  return text;
+}
+
 int Info(const Options& o) {
   if (o.positional.size() != 1) throw OrvaError::Utf8(kImageUsage);
   const std::string& path = o.positional[0];
@@ -90,12 +98,12 @@ int Info(const Options& o) {
   std::printf("\nframes: %d\n", list.Count());
   for (int i = 0; i < list.Count(); ++i) {
     orva::TVornFrame& f = list.Frame(i);
-    std::printf("frame %d: %dx%d, %d bits, %zu layers, alpha %s, transparent %d, delay %d, name \"%s\"\n", i,
-                f.Width(), f.Height(), f.Bpp(), f.Layers.size(), f.AlphaPlane ? "yes" : "no", f.TransRgb, f.Delay,
-                orva::cp932::ToUtf8(f.Name).c_str());
+    std::printf("frame %d: %dx%d, %d bits, %zu layers, alpha %s, transparent %s, delay %d, name \"%s\"\n", i,
+                f.Width(), f.Height(), f.Bpp(), f.Layers.size(), f.AlphaPlane ? "yes" : "no",
+                ColourText(f.TransRgb).c_str(), f.Delay, orva::cp932::ToUtf8(f.Name).c_str());
     for (size_t k = 0; k < f.Layers.size(); ++k) {
       const orva::TVornLayer& l = *f.Layers[k];
-      std::printf("  layer %zu: \"%s\" visible %d, opacity %d, alpha plane %s%s, transparent %d\n", k,
+      std::printf("  layer %zu: \"%s\" visible %d, opacity %d, alpha plane %s%s, key pixel %d\n", k,
                   orva::cp932::ToUtf8(l.Name).c_str(), l.Visible ? 1 : 0, l.Alpha, l.AlphaPlane ? "yes" : "no",
                   l.AlphaPlane && l.AlphaOn ? " (on)" : "", l.TransColor);
     }
