@@ -72,7 +72,7 @@ std::string XmlEscape(std::string_view s) {
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
       default:
-        if (c >= 1 && c <= 31) out += "&#" + std::to_string(c) + ";";
+        if (c >= 1 && c <= 31) out.append("&#").append(std::to_string(c)).append(";");
         else out += static_cast<char>(c);
     }
   }
@@ -80,20 +80,20 @@ std::string XmlEscape(std::string_view s) {
 }
 
 void TMxXml::WriteTo(std::string& out, int depth) const {
-  const std::string indent(static_cast<size_t>(depth) * 2, ' ');
-  out += indent + "<" + Name;
-  for (const auto& [k, v] : Attributes) out += " " + k + "=\"" + XmlEscape(v) + "\"";
+  const size_t indent = static_cast<size_t>(depth) * 2;
+  out.append(indent, ' ').append("<").append(Name);
+  for (const auto& [k, v] : Attributes) out.append(" ").append(k).append("=\"").append(XmlEscape(v)).append("\"");
   if (Text.empty() && Children.empty()) {
-    out += " />\r\n";
+    out.append(" />\r\n");
     return;
   }
-  out += ">" + XmlEscape(Text);
+  out.append(">").append(XmlEscape(Text));
   if (!Children.empty()) {
-    out += "\r\n";
+    out.append("\r\n");
     for (const auto& c : Children) c->WriteTo(out, depth + 1);
-    out += indent;
+    out.append(indent, ' ');
   }
-  out += "</" + Name + ">\r\n";
+  out.append("</").append(Name).append(">\r\n");
 }
 
 std::string TMxXml::Write() const {
