@@ -14,5 +14,6 @@ int RunPage(const Args& args);
 int RunProject(const Args& args);
 int RunBuild(const Args& args);
 int RunExpr(const Args& args);
+int RunImage(const Args& args);
 
 }  // namespace orvatool

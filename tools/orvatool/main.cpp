@@ -22,6 +22,7 @@ const Command kCommands[] = {
     {"project", orvatool::RunProject, "asm|dasm project files"},
     {"build", orvatool::RunBuild, "turn a source folder into a game folder"},
     {"expr", orvatool::RunExpr, "compile|dump|run expressions"},
+    {"image", orvatool::RunImage, "info|decode|encode pictures and layered pictures"},
 };
 
 void Usage(FILE* out) {
