@@ -47,7 +47,7 @@ class TRuntimeHooks {
   virtual void InitMedia(int width, int height) {}
   virtual void InitColor() {}
   virtual void SetRegistrySize(int width, int height) {}
-  virtual IShellScreen& Screen() { return blackScreen_; }
+  virtual IShellScreen& Screen() { return screen_; }
 
   // One frame tick.
   virtual void RegistryInputUpkeep() {}
@@ -84,7 +84,7 @@ class TRuntimeHooks {
   virtual void FinalizeMedia() {}
 
  private:
-  TBlackScreen blackScreen_;
+  TFrameScreen screen_;
 };
 
 }  // namespace orva

@@ -63,6 +63,9 @@ TRunOptions ParseCommandLine(const std::vector<std::string>& args) {
       o.fixedDelta = static_cast<int>(Number(a, value(), 1, 300));
     } else if (a == "--screenshot") {
       o.screenshot = value();
+    } else if (a == "--screenshot-every") {
+      o.screenshotEvery = static_cast<int>(Number(a, value(), 1, 1 << 30));
+      o.screenshotDir = value();
     } else if (a == "--trace") {
       o.trace = value();
     } else if (a == "--dump-vars") {
@@ -119,6 +122,7 @@ std::string UsageText() {
          "  --frames N           stop after N frame ticks\n"
          "  --fixed-delta MS     every tick counts exactly MS ms (1-300); nothing sleeps\n"
          "  --screenshot FILE    write the last composed frame as PNG at exit\n"
+         "  --screenshot-every K DIR  write every K-th presented frame into DIR\n"
          "  --trace FILE         write the step markers and the script trace to FILE\n"
          "  --dump-vars FILE     write the variable table as JSON at exit\n"
          "  --seed N             seed the scripts' random numbers (default: the clock)\n"

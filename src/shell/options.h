@@ -15,6 +15,8 @@ struct TRunOptions {
   std::optional<long long> frames;     // stop after this many ticks
   std::optional<int> fixedDelta;       // every tick counts exactly this many ms
   std::string screenshot;              // PNG of the last composed frame, written at exit
+  int screenshotEvery = 0;             // with screenshotDir: every K-th presented frame as PNG
+  std::string screenshotDir;
   std::string trace;                   // step markers and the script trace
   std::string dumpVars;                // the variable table as JSON, written at exit
   std::optional<uint32_t> seed;        // seed of the scripts' random numbers

@@ -105,6 +105,8 @@ void TFormView::InitializeRuntime() {
     log::StepMarker("MediaInit");
     mediaMade_ = true;
     hooks_.InitMedia(settings_.width, settings_.height);
+    if (config_.options.screenshotEvery > 0)
+      hooks_.Screen().SetScreenshotSeries(config_.options.screenshotEvery, config_.options.screenshotDir);
     hooks_.Screen().Create(platform_.display.get(), settings_.width, settings_.height);
     log::StepMarker("OrvaInitColor");
     hooks_.InitColor();

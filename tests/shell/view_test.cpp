@@ -123,7 +123,7 @@ TEST_F(ViewTest, OneTickRunsItsStepsInOrder) {
 TEST_F(ViewTest, FixedDeltaRunsAreExact) {
   for (int delta : {16, 33}) {
     steps.clear();
-    hooks = {};
+    hooks.calls.clear();
     auto& v = RunFrames(50, Options({}, delta));
     EXPECT_EQ(v.TickCount(), 50);
     EXPECT_EQ(v.State().gameTime, 50LL * delta);
@@ -138,7 +138,7 @@ TEST_F(ViewTest, FpsDivisorThinsDrawingButNotLogic) {
     int divisor, draws;
   };
   for (Case c : {Case{1, 20}, Case{2, 10}, Case{4, 5}, Case{10, 2}, Case{0, 20}}) {
-    hooks = {};
+    hooks.calls.clear();
     Make(Options(20));
     view->State().fpsDivisor = c.divisor;
     view->FormCreate();
@@ -315,7 +315,7 @@ TEST_F(ViewTest, QuitAsksInTheUsersLanguage) {
       {false, platform::MessageResult::No, "Do you want to exit ゲーム?", false},
   };
   for (const auto& c : cases) {
-    hooks = {};
+    hooks.calls.clear();
     hooks.useSettings = true;
     hooks.settings.title = "\x83\x51\x81\x5B\x83\x80";  // CP932
     Make({}, c.japanese);
