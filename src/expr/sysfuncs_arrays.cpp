@@ -104,6 +104,8 @@ int InsertElements(TCustomParam& p, int at, const TCustomParam& src) {
 
 void StoreStrings(TCustomParam& p, const std::vector<std::string>& pieces) {
   if (pieces.empty()) {
+    // A reference forwards scalar writes to one element: collapse first.
+    p.ClearDims();
     p.SetStr("");
     return;
   }
