@@ -126,7 +126,13 @@ void Settle(TCustomParam& p, bool wasArray) {
 void RegisterArrayFunctions(TSysFuncMan& man) {
   man.Register("GetArraySize", [](TSysFuncCall& c) {
     TCustomParam& v = c.VarArg(0);
-    c.result.SetInt(c.Has(1) ? v.GetDim(v.GetDimCount() - 1 - IntArg(c, 1)) : v.GetCount());
+    if (!c.Has(1)) {
+      c.result.SetInt(v.GetCount());
+      return;
+    }
+    // k = 0 is the last dimension; a k outside the dims reads as size 1.
+    int64_t dim = static_cast<int64_t>(v.GetDimCount()) - 1 - IntArg(c, 1);
+    c.result.SetInt(dim >= 0 && dim < v.GetDimCount() ? v.GetDim(static_cast<int>(dim)) : 1);
   });
   man.Register("SetArray", [](TSysFuncCall& c) {
     TCustomParam& v = c.VarArg(0);

@@ -124,7 +124,7 @@ TEST_F(ArrayFuncs, SizesDimsAndFilling) {
   EXPECT_EQ(Shape("a"), "[2,3] 0,0,0,0,0,0");
   const EvalCase sizes[] = {{"GetArraySize(a)", "1:6"}, {"GetArraySize(a, 0)", "1:3"},
                             {"GetArraySize(a, 1)", "1:2"}, {"GetArraySize(a, 5)", "1:1"},
-                            {"GetArraySize(a, -1)", "1:1"}};
+                            {"GetArraySize(a, -1)", "1:1"}, {"GetArraySize(a, $80000000)", "1:1"}};
   for (const auto& c : sizes) EXPECT_EQ(Eval(c.text), c.result) << c.text;
   EXPECT_EQ(Eval("SetArray(a, 3, 0)"), "none");
   EXPECT_EQ(lastError, "配列の要素数[3,0]が不正です");
