@@ -95,7 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Arrays of millions of elements are legal but only slow the search down.
   if (info.name == std::string("SetArray")) {
     int64_t n = 1;
-    for (size_t i = 1; i < args.size(); ++i) n *= std::max<int64_t>(1, std::abs(static_cast<int64_t>(args[i]->GetInt())));
+    for (size_t i = 1; i < args.size() && n <= 100000; ++i)
+      n *= std::max<int64_t>(1, std::abs(static_cast<int64_t>(args[i]->GetInt())));
     if (n > 100000) return 0;
   }
 
