@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "common/cp932.h"
 #include "common/streams.h"
 #include "expr/paramcollection.h"
 #include "expr/parser.h"
