@@ -8,7 +8,6 @@
 #include <string>
 
 #include "common/cp932.h"
-#include "common/streams.h"
 #include "expr/paramcollection.h"
 #include "expr/parser.h"
 #include "expr/sysfuncs.h"
@@ -30,12 +29,7 @@ struct Library {
     RegisterSystemFunctions(funcs);
     vars.Declare("s", PT_STR).Value()->SetStr(SampleText());
     vars.Declare("a", PT_STR);
-    TBuildOrvaParser build;
-    build.Compile(text);
-    TMxMemoryStream ms;
-    build.SaveToStream(ms);
-    ms.SetPosition(0);
-    parser.LoadFromStream(ms);
+    LoadStatement(text, parser);
   }
   TSystemVarSource source;
   TParamCollection vars{&source};

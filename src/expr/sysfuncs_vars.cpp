@@ -2,7 +2,6 @@
 // alias, the PushVar / PopVar snapshots, removing a call frame, and running
 // an expression given as text.
 #include "common/errors.h"
-#include "common/streams.h"
 #include "expr/paramcollection.h"
 #include "expr/parser.h"
 #include "expr/sysfuncs_args.h"
@@ -25,13 +24,8 @@ void Calc(TSysFuncCall& c, const TSysFuncMan& man) {
   if (calcDepth >= kMaxCalcDepth) throw OrvaError::Utf8("Calc:入れ子が深すぎます");
   // Compile errors (syntax, unknown function, argument count) end the
   // calling expression; errors while running end only the text's own run.
-  TBuildOrvaParser build;
-  build.Compile(text.substr(b, e - b));
-  TMxMemoryStream ms;
-  build.SaveToStream(ms);
-  ms.SetPosition(0);
   TOrvaParser parser;
-  parser.LoadFromStream(ms);
+  LoadStatement(text.substr(b, e - b), parser);
   struct Depth {
     Depth() { ++calcDepth; }
     ~Depth() { --calcDepth; }
