@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -81,8 +82,8 @@ struct EvalCase {
 inline std::ostream& operator<<(std::ostream& os, const EvalCase& c) { return os << c.text; }
 
 // Tables of EvalCase are instantiated against this in each topic's file
-// (the test itself is in sysfuncs_values_test.cpp). Runs with no error may
-// still be expected to yield "none"; then lastError is checked by hand.
+// (the test itself is in sysfuncs_values_test.cpp); "none" expects the run
+// to end without a value.
 class SysFuncValues : public SysFuncs, public ::testing::WithParamInterface<EvalCase> {};
 
 }  // namespace orvatest
