@@ -475,18 +475,22 @@ bool RunStatement(const std::string& text, TParamCollection& vars, const TSysFun
   while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
   if (b == e) return false;
   try {
-    TBuildOrvaParser build;
-    build.Compile(text.substr(b, e - b));
-    TMxMemoryStream ms;
-    build.SaveToStream(ms);
-    ms.SetPosition(0);
     TOrvaParser parser;
-    parser.LoadFromStream(ms);
+    LoadStatement(text.substr(b, e - b), parser);
     parser.Execute(vars, funcs);
     return true;
   } catch (const OrvaError&) {
     return false;
   }
+}
+
+void LoadStatement(const std::string& text, TOrvaParser& parser) {
+  TBuildOrvaParser build;
+  build.Compile(text);
+  TMxMemoryStream ms;
+  build.SaveToStream(ms);
+  ms.SetPosition(0);
+  parser.LoadFromStream(ms);
 }
 
 }  // namespace orva

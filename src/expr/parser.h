@@ -134,4 +134,8 @@ class TOrvaParser {
 // text or when compiling, writing or reading raised an error.
 bool RunStatement(const std::string& text, TParamCollection& vars, const TSysFuncMan& funcs);
 
+// Compiles text, writes the stream form and reads it into parser, as page
+// files deliver expressions. Raises the compile and stream errors.
+void LoadStatement(const std::string& text, TOrvaParser& parser);
+
 }  // namespace orva

@@ -52,6 +52,9 @@ class TSystemVarSource {
   virtual std::string ParamStr(int index) { return ""; }
   virtual std::string Sender() { return ""; }
   virtual int StackCount() { return 0; }
+  // Removes call frame `index` (0 = the oldest) from the call stack;
+  // DeleteStack calls it only with 0 <= index < StackCount().
+  virtual void RemoveStackFrame(int index) {}
 
   // Input of the active base. Key codes are virtual-key codes 0-255; 256 is
   // "wheel moved down" and 257 "wheel moved up" this frame.

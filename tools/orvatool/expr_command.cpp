@@ -11,6 +11,7 @@
 #include "expr/paramcollection.h"
 #include "expr/parser.h"
 #include "expr/sysfuncs.h"
+#include "expr/sysfuncs_library.h"
 
 namespace orvatool {
 
@@ -126,6 +127,7 @@ bool IsClockVariable(int number) { return number >= SV_TickCount && number <= SV
 int Run(const Args& args) {
   TParamCollection vars;
   TSysFuncMan funcs;
+  RegisterSystemFunctions(funcs);
   for (size_t i = 2; i < args.size(); ++i) {
     if (args[i] == "--var" && i + 1 < args.size()) {
       DeclareVar(vars, args[++i]);
