@@ -55,6 +55,10 @@ using TSysFuncBody = std::function<void(TSysFuncCall&)>;
 class TSysFuncMan {
  public:
   TSysFuncMan();
+  // Bodies may keep a pointer to the dispatcher they were registered with
+  // (Calc runs expressions through it): a dispatcher stays where it is.
+  TSysFuncMan(const TSysFuncMan&) = delete;
+  TSysFuncMan& operator=(const TSysFuncMan&) = delete;
 
   void Register(int number, TSysFuncBody body);
   void Register(const std::string& name, TSysFuncBody body);

@@ -91,6 +91,11 @@ void TCallMan::PushFrame(std::unique_ptr<TStack> frame) {
   s_.vars.SetCurrentScope(FrameCount());
 }
 
+void TCallMan::RemoveFrame(int index) {
+  if (index < 0 || index >= FrameCount()) return;
+  stack_.erase(stack_.begin() + index);
+}
+
 void TCallMan::Start(const std::string& pageName) {
   current_ = GetPage(pageName, true);
   begun_ = false;

@@ -119,6 +119,8 @@ class TCallMan {
   int FrameCount() const { return static_cast<int>(stack_.size()); }
   TStack& Frame(int i) { return *stack_.at(static_cast<size_t>(i)); }
   void PushFrame(std::unique_ptr<TStack> frame);
+  // Drops frame `index` (0 = the oldest) without returning into it.
+  void RemoveFrame(int index);
   const std::vector<std::string>& Args() const { return args_; }
   void SetArgs(std::vector<std::string> args) { args_ = std::move(args); }
   TOrvaObject* Sender() const { return sender_; }

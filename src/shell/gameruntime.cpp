@@ -7,6 +7,7 @@
 #include "common/log.h"
 #include "expr/paramcollection.h"
 #include "expr/sysfuncs.h"
+#include "expr/sysfuncs_library.h"
 #include "script/projects.h"
 #include "script/vardump.h"
 #include "shell/view.h"
@@ -50,6 +51,9 @@ class TGameRuntime::Source : public TClockSystemVarSource {
   std::string ParamStr(int i) override { return Cm() ? Cm()->ParamStr(i) : std::string(); }
   std::string Sender() override { return Cm() ? Cm()->SenderName() : std::string(); }
   int StackCount() override { return Cm() ? Cm()->StackCount() : 0; }
+  void RemoveStackFrame(int index) override {
+    if (Cm()) Cm()->RemoveFrame(index);
+  }
   bool KeyState(KeyTable table, int code) override {
     if (table != KeyTable::Push || code < 0 || code > 255 || !rt_.view_) return false;
     return rt_.view_->KeyState(static_cast<uint8_t>(code));
@@ -82,6 +86,10 @@ void TGameRuntime::Attach(TFormView& view) { view_ = &view; }
 void TGameRuntime::CreateVariables() {
   vars_ = std::make_unique<TParamCollection>(source_.get());
   funcs_ = std::make_unique<TSysFuncMan>();
+  RegisterSystemFunctions(*funcs_);
+  // --seed makes the scripts' random numbers the same on every run.
+  const auto& seed = view_->Options().seed;
+  SeedRandom(seed ? *seed : static_cast<uint32_t>(std::time(nullptr) ^ (std::clock() << 16)));
 }
 
 bool TGameRuntime::CreateProject() {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/cp932.h"
+#include "expr/sysfuncs_library.h"
 
 namespace orvatest {
 
@@ -16,7 +17,7 @@ TVrFileManager::Options NoDiscs() {
 }
 }  // namespace
 
-ScriptHarness::ScriptHarness() : files(NoDiscs()) {}
+ScriptHarness::ScriptHarness() : files(NoDiscs()) { RegisterSystemFunctions(funcs); }
 ScriptHarness::~ScriptHarness() { cm.reset(); }
 
 TOrvaObject* ScriptHarness::Object(int n) { return reinterpret_cast<TOrvaObject*>(static_cast<uintptr_t>(n) * 64); }

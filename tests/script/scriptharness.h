@@ -63,6 +63,9 @@ class ScriptHarness : public orva::IScriptHost {
     std::string ParamStr(int i) override { return h_.cm ? h_.cm->ParamStr(i) : ""; }
     std::string Sender() override { return h_.cm ? h_.cm->SenderName() : ""; }
     int StackCount() override { return h_.cm ? h_.cm->StackCount() : 0; }
+    void RemoveStackFrame(int index) override {
+      if (h_.cm) h_.cm->RemoveFrame(index);
+    }
 
    private:
     ScriptHarness& h_;
