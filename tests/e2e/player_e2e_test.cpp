@@ -34,6 +34,11 @@ TEST(PlayerEndToEnd, TheDemoPlaysToItsEnd) {
   EXPECT_NE(vars.find("{\"name\": \"square\", \"type\": \"int\", \"value\": 3025}"), std::string::npos) << vars;
   EXPECT_NE(vars.find("\"value\": \"こんにちは, Orva\""), std::string::npos) << vars;
   EXPECT_NE(vars.find("{\"name\": \"seconds\", \"type\": \"int\", \"value\": 3}"), std::string::npos) << vars;
+  // The text and array functions' page.
+  for (const char* want : {"\"value\": \"語テ\"", "\"value\": \"6,9\"", "\"value\": \"ガイド　Ｎｏ．１\"",
+                           "\"value\": \"ABC ｶﾞｲﾄﾞ\"", "\"value\": \"表示.ogg\"", "\"value\": \"007/00FF\"",
+                           "\"value\": \"水Wednesday\"", "\"value\": \"apple/Banana/pear/kiwi\""})
+    EXPECT_NE(vars.find(want), std::string::npos) << want << "\n" << vars;
 }
 
 TEST(PlayerEndToEnd, RunsAreDeterministic) {
