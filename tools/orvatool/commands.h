@@ -11,5 +11,6 @@ using Args = std::vector<std::string>;
 
 int RunArchive(const Args& args);
 int RunImage(const Args& args);
+int RunWipe(const Args& args);
 
 }  // namespace orvatool

@@ -19,6 +19,7 @@ struct Command {
 const Command kCommands[] = {
     {"archive", orvatool::RunArchive, "list|extract|create|verify content archives"},
     {"image", orvatool::RunImage, "info|decode|encode pictures and layered pictures"},
+    {"wipe", orvatool::RunWipe, "render frames of a screen transition"},
 };
 
 void Usage(FILE* out) {
