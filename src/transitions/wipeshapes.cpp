@@ -109,27 +109,32 @@ int64_t ISqrt(int64_t v) {
   return r;
 }
 
-// A filled circle at the centre with radius round(hypot(W/2, H/2) t / T);
-// reversed, the new picture shows outside a circle shrinking from that
-// radius to nothing. A pixel is inside when its distance is at most the
-// radius.
+// A filled circle about the middle of the picture (W / 2.0, H / 2.0) with
+// radius round(hypot(W / 2.0, H / 2.0) t / T); reversed, the new picture
+// shows outside a circle shrinking from that radius to nothing. A pixel is
+// inside when the distance of its centre is at most the radius, and a radius
+// of 0 holds nothing: the full radius covers every pixel, so the first frame
+// is the old picture either way.
 class TWipeCircle : public TWipeMask {
  protected:
   void PrepareMask() override { TwoLevel = true; }
   bool MakeMask() override {
-    const int cx = W() / 2, cy = H() / 2;
-    const double full = std::hypot(static_cast<double>(cx), static_cast<double>(cy));
+    const double full = std::hypot(W() / 2.0, H() / 2.0);
     const int64_t elapsed = Reverse ? T() - Time() : Time();
     const int64_t r = RoundEven(full * static_cast<double>(elapsed) / static_cast<double>(T()));
     if (!NewStep(r)) return false;
     const uint8_t inside = Reverse ? 0 : 255, outside = Reverse ? 255 : 0;
+    // In doubled coordinates the pixel centre x + 0.5 lies 2x + 1 - W from
+    // the middle.
+    const int64_t r2 = 4 * r * r;
     for (int y = 0; y < H(); ++y) {
       uint8_t* row = MaskRow(y);
       std::memset(row, outside, static_cast<size_t>(W()));
-      const int64_t dy = y - cy;
-      if (dy * dy > r * r) continue;
-      const int64_t half = ISqrt(r * r - dy * dy);
-      const int64_t x0 = std::max<int64_t>(0, cx - half), x1 = std::min<int64_t>(W(), cx + half + 1);
+      const int64_t dy = 2 * int64_t{y} + 1 - H();
+      if (r == 0 || dy * dy > r2) continue;
+      const int64_t s = ISqrt(r2 - dy * dy);
+      const int64_t x0 = std::max<int64_t>(0, (W() - 1 - s + 1) / 2);
+      const int64_t x1 = std::min<int64_t>(W(), (W() - 1 + s) / 2 + 1);
       if (x1 > x0) std::memset(row + x0, inside, static_cast<size_t>(x1 - x0));
     }
     return true;
