@@ -11,6 +11,10 @@
 
 #include "imaging/dibx.h"
 #include "imaging/pixelops.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include "transitions/wipes.h"
 
 namespace orva::wipekit {
@@ -54,6 +58,23 @@ inline uint32_t SubPixel(uint32_t v, uint32_t d, const pixelops::Chan& c) {
     return pixelops::SubFloor(v, d, c);
   }
 }
+
+#if defined(__SSE2__)
+// The same two for 8-8-8 pixels, one pixel in a vector register.
+inline uint32_t AddSat888(uint32_t v, uint32_t d) {
+  return static_cast<uint32_t>(_mm_cvtsi128_si32(
+             _mm_adds_epu8(_mm_cvtsi32_si128(static_cast<int>(d)), _mm_cvtsi32_si128(static_cast<int>(v))))) &
+         0xFFFFFFu;
+}
+inline uint32_t SubSat888(uint32_t v, uint32_t d) {
+  return static_cast<uint32_t>(_mm_cvtsi128_si32(
+             _mm_subs_epu8(_mm_cvtsi32_si128(static_cast<int>(d)), _mm_cvtsi32_si128(static_cast<int>(v))))) &
+         0xFFFFFFu;
+}
+#else
+inline uint32_t AddSat888(uint32_t v, uint32_t d) { return pixelops::Add888(v, d, 256); }
+inline uint32_t SubSat888(uint32_t v, uint32_t d) { return SubPixel<pixelops::Px32>(v, d, {}); }
+#endif
 
 // Rounds to nearest with ties to even (the default floating-point mode).
 inline int64_t RoundEven(double v) {

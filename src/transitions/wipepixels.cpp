@@ -52,7 +52,11 @@ class TWipeGlow : public TCustomWipe {
           } else {
             const uint32_t pic = k < 256 ? Px::Get(orow, x) : Px::Get(nrow, x);
             const uint32_t g = greys_[k < 256 ? k : 511 - k];
-            v = black_ ? SubPixel<Px>(g, pic, c) : AddPixel<Px>(g, pic, c);
+            if constexpr (Px::kBits == 32) {
+              v = black_ ? SubSat888(g, pic) : AddSat888(g, pic);
+            } else {
+              v = black_ ? SubPixel<Px>(g, pic, c) : AddPixel<Px>(g, pic, c);
+            }
           }
           Px::Set(drow, x, v);
         }
@@ -122,14 +126,15 @@ class TWipeRipple : public TCustomWipe {
     table_.assign(static_cast<size_t>(std::max(n_, 0)), 0);
     if (quarter > 0)
       for (int i = 0; i < n_; ++i) table_[static_cast<size_t>(i)] = static_cast<int32_t>(int64_t{i % quarter} * Params[0] / quarter);
-    pixels_.resize(static_cast<size_t>(w) * h);
+    dist_.resize(static_cast<size_t>(w) * h);
+    dir_.resize(static_cast<size_t>(w) * h);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) {
         const double dx = x - cx, dy = y - cy, r = std::hypot(dx, dy);
-        Polar& p = pixels_[static_cast<size_t>(y) * w + x];
-        p.d = static_cast<int32_t>(RoundEven(r));
-        p.cos = r > 0 ? static_cast<int32_t>(dx / r * 65536) : 65536;
-        p.sin = r > 0 ? static_cast<int32_t>(dy / r * 65536) : 0;
+        const size_t i = static_cast<size_t>(y) * w + x;
+        dist_[i] = static_cast<int32_t>(RoundEven(r));
+        dir_[i].cos = r > 0 ? static_cast<int32_t>(dx / r * 65536) : 65536;
+        dir_[i].sin = r > 0 ? static_cast<int32_t>(dy / r * 65536) : 0;
       }
     reach_ = RoundEven(std::hypot(cx, cy));
   }
@@ -143,20 +148,24 @@ class TWipeRipple : public TCustomWipe {
       using Px = decltype(px);
       for (int y = 0; y < h; ++y) {
         uint8_t* drow = d[y];
-        const Polar* row = pixels_.data() + static_cast<size_t>(y) * w;
+        const uint8_t* orow = o[y];
+        const uint8_t* nrow = nw[y];
+        const int32_t* dist = dist_.data() + static_cast<size_t>(y) * w;
         for (int x = 0; x < w; ++x) {
-          const int64_t j = row[x].d + n_ - 1 - front;
+          const int64_t j = dist[x] + n_ - 1 - front;
           if (j > n_ - 1) {
-            Px::Set(drow, x, Px::Get(o[y], x));
-            continue;
+            Px::Set(drow, x, Px::Get(orow, x));
+          } else if (j < 0) {
+            Px::Set(drow, x, Px::Get(nrow, x));
+          } else {
+            // Inside the ring: the new picture sampled at a displaced radius
+            // along the pixel's own direction.
+            const Direction& dir = dir_[static_cast<size_t>(y) * w + x];
+            const int64_t r = dist[x] + table_[static_cast<size_t>(j)];
+            const int64_t tx = cx + ((r * dir.cos) >> 16), ty = cy + ((r * dir.sin) >> 16);
+            const bool inside = tx >= 0 && tx < w && ty >= 0 && ty < h;
+            Px::Set(drow, x, inside ? Px::Get(nw[static_cast<int>(ty)], static_cast<int>(tx)) : Px::Get(nrow, x));
           }
-          int64_t sx = x, sy = y;
-          if (j >= 0) {
-            const int64_t r = row[x].d + table_[static_cast<size_t>(j)];
-            const int64_t tx = cx + ((r * row[x].cos) >> 16), ty = cy + ((r * row[x].sin) >> 16);
-            if (tx >= 0 && tx < w && ty >= 0 && ty < h) sx = tx, sy = ty;
-          }
-          Px::Set(drow, x, Px::Get(nw[static_cast<int>(sy)], static_cast<int>(sx)));
         }
       }
     });
@@ -164,10 +173,11 @@ class TWipeRipple : public TCustomWipe {
   }
 
  private:
-  struct Polar {
-    int32_t d, cos, sin;
+  struct Direction {
+    int32_t cos, sin;  // 16.16
   };
-  std::vector<Polar> pixels_;
+  std::vector<int32_t> dist_;
+  std::vector<Direction> dir_;
   std::vector<int32_t> table_;
   int n_ = 0;
   int64_t reach_ = 0;
@@ -285,26 +295,36 @@ class TWipeTwist : public TCustomWipe {
     }
     Rows d(Dest()), o(Old()), n(New());
     if (!d.Ok() || !o.Ok() || !n.Ok()) return false;
+    const size_t rowBytes = static_cast<size_t>(TDIBX::RowBytes(W(), Dest().StorageBitCount()));
     WithPixels(Dest(), [&](auto px) {
       using Px = decltype(px);
-      // The source position along the line for position p of a squeezed face.
-      auto sample = [&](const Line& l, int p) -> int {
-        if (p < l.start || p >= l.start + l.len) return -1;
-        return static_cast<int>(std::min<int64_t>(((p - l.start) * l.step) >> 16, size - 1));
-      };
       for (int y = 0; y < H(); ++y) {
         uint8_t* drow = d[y];
+        if (!vertical_) {
+          // One line per row: a whole row of a picture, or a squeezed face.
+          const Line& l = lines_[static_cast<size_t>(y)];
+          if (l.kind != 2) {
+            std::memcpy(drow, l.kind == 0 ? o[y] : n[y], rowBytes);
+            continue;
+          }
+          std::memset(drow, 0, rowBytes);
+          const uint8_t* srow = l.fromNew ? n[y] : o[y];
+          for (int i = 0; i < l.len; ++i)
+            Px::Set(drow, l.start + i, Px::Get(srow, static_cast<int>(std::min<int64_t>((i * l.step) >> 16, size - 1))));
+          continue;
+        }
+        const uint8_t* orow = o[y];
+        const uint8_t* nrow = n[y];
         for (int x = 0; x < W(); ++x) {
-          const Line& l = lines_[static_cast<size_t>(vertical_ ? x : y)];
-          uint32_t v;
+          const Line& l = lines_[static_cast<size_t>(x)];
+          uint32_t v = 0;
           if (l.kind == 0) {
-            v = Px::Get(o[y], x);
+            v = Px::Get(orow, x);
           } else if (l.kind == 1) {
-            v = Px::Get(n[y], x);
-          } else {
-            const int s = sample(l, vertical_ ? y : x);
-            const Rows& pic = l.fromNew ? n : o;
-            v = s < 0 ? 0 : (vertical_ ? Px::Get(pic[s], x) : Px::Get(pic[y], s));
+            v = Px::Get(nrow, x);
+          } else if (y >= l.start && y < l.start + l.len) {
+            const int sy = static_cast<int>(std::min<int64_t>(((y - l.start) * l.step) >> 16, size - 1));
+            v = Px::Get(l.fromNew ? n[sy] : o[sy], x);
           }
           Px::Set(drow, x, v);
         }

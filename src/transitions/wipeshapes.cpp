@@ -51,13 +51,16 @@ class TWipeAngle : public TWipeMask {
     for (int y = 0; y < H(); ++y) {
       uint8_t* row = MaskRow(y);
       const uint16_t* a = angles_.data() + static_cast<size_t>(y) * W();
-      for (int x = 0; x < W(); ++x) row[x] = on(int64_t{a[x]}) ? 255 : 0;
+      for (int x = 0; x < W(); ++x) row[x] = on(uint32_t{a[x]}) ? 255 : 0;
     }
   }
+  // Angle a - b taken into 0..kTurn-1 (angles are 16-bit, so the
+  // subtraction wraps by itself).
+  static uint32_t Turned(uint32_t a, uint32_t b) { return (a - b) & 0xFFFFu; }
   // Angular distance between two angles in units (0..kTurn/2).
-  static int64_t Distance(int64_t a, int64_t b) {
-    const int64_t d = ((a - b) % kTurn + kTurn) % kTurn;
-    return std::min(d, kTurn - d);
+  static uint32_t Distance(uint32_t a, uint32_t b) {
+    const uint32_t d = Turned(a, b);
+    return d > kTurn / 2 ? static_cast<uint32_t>(kTurn) - d : d;
   }
 
  private:
@@ -69,11 +72,12 @@ class TWipeAngle : public TWipeMask {
 class TWipeClockhand : public TWipeAngle {
  protected:
   bool MakeMask() override {
-    const int64_t sweep = Time() * kTurn / T();
-    if (!NewStep(sweep)) return false;
-    const int64_t start = DegreesToUnits(Params[0]);
-    if (Reverse) FillByAngle([&](int64_t a) { return ((start - a) % kTurn + kTurn) % kTurn < sweep; });
-    else FillByAngle([&](int64_t a) { return ((a - start) % kTurn + kTurn) % kTurn < sweep; });
+    const int64_t sweep64 = Time() * kTurn / T();
+    if (!NewStep(sweep64)) return false;
+    const uint32_t sweep = static_cast<uint32_t>(sweep64);
+    const uint32_t start = static_cast<uint32_t>(DegreesToUnits(Params[0]));
+    if (Reverse) FillByAngle([&](uint32_t a) { return Turned(start, a) < sweep; });
+    else FillByAngle([&](uint32_t a) { return Turned(a, start) < sweep; });
     return true;
   }
 };
@@ -86,13 +90,18 @@ class TWipeFan : public TWipeAngle {
 
  protected:
   bool MakeMask() override {
-    const int64_t half = Time() * (twoBlades_ ? kTurn / 4 : kTurn / 2) / T();
-    if (!NewStep(half)) return false;
-    const int64_t c = DegreesToUnits(Params[0]);
+    const int64_t half64 = Time() * (twoBlades_ ? kTurn / 4 : kTurn / 2) / T();
+    if (!NewStep(half64)) return false;
+    const uint32_t half = static_cast<uint32_t>(half64);
+    const uint32_t c = static_cast<uint32_t>(DegreesToUnits(Params[0]));
     if (twoBlades_) {
-      FillByAngle([&](int64_t a) { return Distance(a, c) < half || Distance(a, c + kTurn / 2) < half; });
+      // Distance to the nearer of two opposite centres: fold the half turn.
+      FillByAngle([&](uint32_t a) {
+        const uint32_t d = Turned(a, c) & 0x7FFFu;
+        return (d > kTurn / 4 ? static_cast<uint32_t>(kTurn / 2) - d : d) < half;
+      });
     } else {
-      FillByAngle([&](int64_t a) { return Distance(a, c) < half; });
+      FillByAngle([&](uint32_t a) { return Distance(a, c) < half; });
     }
     return true;
   }
