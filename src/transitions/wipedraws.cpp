@@ -231,6 +231,48 @@ class TWipeRotate : public TCustomWipe {
   TDIBX diff_;
 };
 
+// The catalogue's classes of this family.
+class TWipeScrollH final : public TWipeScroll {
+ public:
+  TWipeScrollH() : TWipeScroll(false) {}
+};
+class TWipeScrollV final : public TWipeScroll {
+ public:
+  TWipeScrollV() : TWipeScroll(true) {}
+};
+class TWipeWhite final : public TWipeThrough {
+ public:
+  TWipeWhite() : TWipeThrough(false) {}
+};
+class TWipeBlack final : public TWipeThrough {
+ public:
+  TWipeBlack() : TWipeThrough(true) {}
+};
+class TWipeSudareH final : public TWipeRoll {
+ public:
+  TWipeSudareH() : TWipeRoll(false, false) {}
+};
+class TWipeSudareV final : public TWipeRoll {
+ public:
+  TWipeSudareV() : TWipeRoll(true, false) {}
+};
+class TWipeRubberH final : public TWipeRoll {
+ public:
+  TWipeRubberH() : TWipeRoll(false, true) {}
+};
+class TWipeRubberV final : public TWipeRoll {
+ public:
+  TWipeRubberV() : TWipeRoll(true, true) {}
+};
+class TWipeSmall final : public TWipeRotate {
+ public:
+  TWipeSmall() : TWipeRotate(false) {}
+};
+class TWipeBig final : public TWipeRotate {
+ public:
+  TWipeBig() : TWipeRotate(true) {}
+};
+
 }  // namespace
 
 namespace wipekit {
@@ -240,19 +282,19 @@ void DifferenceMask(TCustomDIBX& a, TCustomDIBX& b, TDIBX& mask) { MakeDifferenc
 std::unique_ptr<TCustomWipe> MakeDrawWipe(int type) {
   switch (type) {
     case 1: return std::make_unique<TWipeFade>();
-    case 6: return std::make_unique<TWipeScroll>(false);
-    case 7: return std::make_unique<TWipeScroll>(true);
-    case 12: return std::make_unique<TWipeThrough>(false);
-    case 13: return std::make_unique<TWipeThrough>(true);
+    case 6: return std::make_unique<TWipeScrollH>();
+    case 7: return std::make_unique<TWipeScrollV>();
+    case 12: return std::make_unique<TWipeWhite>();
+    case 13: return std::make_unique<TWipeBlack>();
     case 14: return std::make_unique<TWipeFlash>();
     case 15: return std::make_unique<TWipeMosaic>();
-    case 16: return std::make_unique<TWipeRoll>(false, false);
-    case 17: return std::make_unique<TWipeRoll>(true, false);
-    case 22: return std::make_unique<TWipeRotate>(false);
-    case 23: return std::make_unique<TWipeRotate>(true);
+    case 16: return std::make_unique<TWipeSudareH>();
+    case 17: return std::make_unique<TWipeSudareV>();
+    case 22: return std::make_unique<TWipeSmall>();
+    case 23: return std::make_unique<TWipeBig>();
     case 30: return std::make_unique<TWipeZoomin>();
-    case 32: return std::make_unique<TWipeRoll>(false, true);
-    case 33: return std::make_unique<TWipeRoll>(true, true);
+    case 32: return std::make_unique<TWipeRubberH>();
+    case 33: return std::make_unique<TWipeRubberV>();
     default: return nullptr;
   }
 }

@@ -85,10 +85,10 @@ class TWipeCurtain : public TWipeMask {
 
 // Cells of p0 x p0 in which a centred square grows, cell by cell in the
 // order of the kind (distance from the corner, column or row).
-class TWipeGrid : public TWipeMask {
+class TWipeGridBase : public TWipeMask {
  public:
   enum class Kind { Corner, Columns, Rows };
-  explicit TWipeGrid(Kind kind) : kind_(kind) {}
+  explicit TWipeGridBase(Kind kind) : kind_(kind) {}
 
  protected:
   int MaskHeight() override {
@@ -188,6 +188,36 @@ class TWipeShadow : public TWipeMask {
   RuleMap rule_;
 };
 
+// The catalogue's classes of this family.
+class TWipeBlindH final : public TWipeBlind {
+ public:
+  TWipeBlindH() : TWipeBlind(false) {}
+};
+class TWipeBlindV final : public TWipeBlind {
+ public:
+  TWipeBlindV() : TWipeBlind(true) {}
+};
+class TWipeCurtainH final : public TWipeCurtain {
+ public:
+  TWipeCurtainH() : TWipeCurtain(false) {}
+};
+class TWipeCurtainV final : public TWipeCurtain {
+ public:
+  TWipeCurtainV() : TWipeCurtain(true) {}
+};
+class TWipeGrid final : public TWipeGridBase {
+ public:
+  TWipeGrid() : TWipeGridBase(TWipeGridBase::Kind::Corner) {}
+};
+class TWipeGridH final : public TWipeGridBase {
+ public:
+  TWipeGridH() : TWipeGridBase(TWipeGridBase::Kind::Columns) {}
+};
+class TWipeGridV final : public TWipeGridBase {
+ public:
+  TWipeGridV() : TWipeGridBase(TWipeGridBase::Kind::Rows) {}
+};
+
 }  // namespace
 
 namespace wipekit {
@@ -225,13 +255,13 @@ RuleMap LoadRuleMap(TVrFileManager* files, int32_t identCode, const std::string&
 
 std::unique_ptr<TCustomWipe> MakeMaskWipe(int type) {
   switch (type) {
-    case 2: return std::make_unique<TWipeBlind>(false);
-    case 3: return std::make_unique<TWipeBlind>(true);
-    case 4: return std::make_unique<TWipeCurtain>(false);
-    case 5: return std::make_unique<TWipeCurtain>(true);
-    case 8: return std::make_unique<TWipeGrid>(TWipeGrid::Kind::Corner);
-    case 9: return std::make_unique<TWipeGrid>(TWipeGrid::Kind::Columns);
-    case 10: return std::make_unique<TWipeGrid>(TWipeGrid::Kind::Rows);
+    case 2: return std::make_unique<TWipeBlindH>();
+    case 3: return std::make_unique<TWipeBlindV>();
+    case 4: return std::make_unique<TWipeCurtainH>();
+    case 5: return std::make_unique<TWipeCurtainV>();
+    case 8: return std::make_unique<TWipeGrid>();
+    case 9: return std::make_unique<TWipeGridH>();
+    case 10: return std::make_unique<TWipeGridV>();
     case 11: return std::make_unique<TWipeDither>();
     case 19: return std::make_unique<TWipeShadow>();
     default: return nullptr;

@@ -429,6 +429,32 @@ class TWipeCrack : public TCustomWipe {
   TDIBX diff_;
 };
 
+// The catalogue's classes of this family.
+class TWipeShadowWhite final : public TWipeShadowGlow {
+ public:
+  TWipeShadowWhite() : TWipeShadowGlow(false) {}
+};
+class TWipeShadowBlack final : public TWipeShadowGlow {
+ public:
+  TWipeShadowBlack() : TWipeShadowGlow(true) {}
+};
+class TWipeBlurWhite final : public TWipeBlur {
+ public:
+  TWipeBlurWhite() : TWipeBlur(false) {}
+};
+class TWipeBlurBlack final : public TWipeBlur {
+ public:
+  TWipeBlurBlack() : TWipeBlur(true) {}
+};
+class TWipeTwistH final : public TWipeTwist {
+ public:
+  TWipeTwistH() : TWipeTwist(false) {}
+};
+class TWipeTwistV final : public TWipeTwist {
+ public:
+  TWipeTwistV() : TWipeTwist(true) {}
+};
+
 }  // namespace
 
 namespace wipekit {
@@ -436,13 +462,13 @@ namespace wipekit {
 std::unique_ptr<TCustomWipe> MakePixelWipe(int type) {
   switch (type) {
     case 18: return std::make_unique<TWipeSpot>();
-    case 20: return std::make_unique<TWipeShadowGlow>(false);
-    case 21: return std::make_unique<TWipeShadowGlow>(true);
+    case 20: return std::make_unique<TWipeShadowWhite>();
+    case 21: return std::make_unique<TWipeShadowBlack>();
     case 24: return std::make_unique<TWipeRipple>();
-    case 25: return std::make_unique<TWipeBlur>(false);
-    case 26: return std::make_unique<TWipeBlur>(true);
-    case 27: return std::make_unique<TWipeTwist>(false);
-    case 28: return std::make_unique<TWipeTwist>(true);
+    case 25: return std::make_unique<TWipeBlurWhite>();
+    case 26: return std::make_unique<TWipeBlurBlack>();
+    case 27: return std::make_unique<TWipeTwistH>();
+    case 28: return std::make_unique<TWipeTwistV>();
     case 29: return std::make_unique<TWipeCrack>();
     default: return nullptr;
   }

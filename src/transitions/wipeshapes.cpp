@@ -84,9 +84,9 @@ class TWipeClockhand : public TWipeAngle {
 
 // A pie centred on p0 degrees opening by pi t / T to both sides; with two
 // blades, a second pie opposite it, each opening by pi / 2 t / T.
-class TWipeFan : public TWipeAngle {
+class TWipeFanBase : public TWipeAngle {
  public:
-  explicit TWipeFan(bool twoBlades) : twoBlades_(twoBlades) {}
+  explicit TWipeFanBase(bool twoBlades) : twoBlades_(twoBlades) {}
 
  protected:
   bool MakeMask() override {
@@ -221,6 +221,24 @@ class TWipeBlocks : public TWipeMask {
   std::vector<bool> lit_;
 };
 
+// The catalogue's classes of this family.
+class TWipeFan final : public TWipeFanBase {
+ public:
+  TWipeFan() : TWipeFanBase(false) {}
+};
+class TWipeWFan final : public TWipeFanBase {
+ public:
+  TWipeWFan() : TWipeFanBase(true) {}
+};
+class TWipeBlockCoil final : public TWipeBlocks {
+ public:
+  TWipeBlockCoil() : TWipeBlocks(true) {}
+};
+class TWipeBlockRandom final : public TWipeBlocks {
+ public:
+  TWipeBlockRandom() : TWipeBlocks(false) {}
+};
+
 }  // namespace
 
 namespace wipekit {
@@ -228,11 +246,11 @@ namespace wipekit {
 std::unique_ptr<TCustomWipe> MakeShapeWipe(int type) {
   switch (type) {
     case 31: return std::make_unique<TWipeClockhand>();
-    case 34: return std::make_unique<TWipeFan>(false);
-    case 35: return std::make_unique<TWipeFan>(true);
+    case 34: return std::make_unique<TWipeFan>();
+    case 35: return std::make_unique<TWipeWFan>();
     case 36: return std::make_unique<TWipeCircle>();
-    case 37: return std::make_unique<TWipeBlocks>(true);
-    case 38: return std::make_unique<TWipeBlocks>(false);
+    case 37: return std::make_unique<TWipeBlockCoil>();
+    case 38: return std::make_unique<TWipeBlockRandom>();
     default: return nullptr;
   }
 }
