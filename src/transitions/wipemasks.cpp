@@ -23,11 +23,28 @@ uint8_t EdgeValue(int64_t b, int64_t order, int64_t soft) {
   return static_cast<uint8_t>(std::min<int64_t>((b - order) * 255 / soft, 255));
 }
 
+// A mask with one value per column (one row high) or per row (whole
+// width).
+class TWipeLines : public TWipeMask {
+ protected:
+  explicit TWipeLines(bool vertical) : vertical_(vertical) {}
+  template <class Value>
+  void FillLines(Value value) {
+    if (vertical_) {
+      for (int y = 0; y < Mask().Height(); ++y) std::memset(MaskRow(y), value(y), static_cast<size_t>(W()));
+    } else {
+      uint8_t* row = MaskRow(0);
+      for (int x = 0; x < W(); ++x) row[x] = value(x);
+    }
+  }
+  bool vertical_;
+};
+
 // Slats of width p0: the column (or row) at offset i in its slat opens when
 // b passes 2 * i, softened over p1 steps.
-class TWipeBlind : public TWipeMask {
+class TWipeBlind : public TWipeLines {
  public:
-  explicit TWipeBlind(bool vertical) : vertical_(vertical) {}
+  explicit TWipeBlind(bool vertical) : TWipeLines(vertical) {}
 
  protected:
   int MaskHeight() override { return vertical_ ? static_cast<int>(std::min<int64_t>(Params[0], H())) : 1; }
@@ -39,24 +56,16 @@ class TWipeBlind : public TWipeMask {
       const int64_t k = i % p0;
       return EdgeValue(b, 2 * (Reverse ? p0 - 1 - k : k), p1);
     };
-    if (vertical_) {
-      for (int y = 0; y < Mask().Height(); ++y) std::memset(MaskRow(y), value(y), static_cast<size_t>(W()));
-    } else {
-      uint8_t* row = MaskRow(0);
-      for (int x = 0; x < W(); ++x) row[x] = value(x);
-    }
+    FillLines(value);
     return true;
   }
-
- private:
-  bool vertical_;
 };
 
 // Columns (rows) open in groups of p0, each group starting one step after
 // the previous one and opening from its first column.
-class TWipeCurtain : public TWipeMask {
+class TWipeCurtain : public TWipeLines {
  public:
-  explicit TWipeCurtain(bool vertical) : vertical_(vertical) {}
+  explicit TWipeCurtain(bool vertical) : TWipeLines(vertical) {}
   void SetParam(int index, int32_t value) override { TCustomWipe::SetParam(index, std::max(value, 1)); }
 
  protected:
@@ -70,17 +79,9 @@ class TWipeCurtain : public TWipeMask {
       const int64_t k = Reverse ? len - 1 - i : i;
       return EdgeValue(b, ((k / p0) + (k % p0)) * 16, p1);
     };
-    if (vertical_) {
-      for (int y = 0; y < H(); ++y) std::memset(MaskRow(y), value(y), static_cast<size_t>(W()));
-    } else {
-      uint8_t* row = MaskRow(0);
-      for (int x = 0; x < W(); ++x) row[x] = value(x);
-    }
+    FillLines(value);
     return true;
   }
-
- private:
-  bool vertical_;
 };
 
 // Cells of p0 x p0 in which a centred square grows, cell by cell in the
