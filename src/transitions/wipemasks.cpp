@@ -5,7 +5,6 @@
 #include <cstring>
 #include <vector>
 
-#include "common/cp932.h"
 #include "storage/rands.h"
 #include "storage/vrfiles.h"
 #include "imaging/vorns.h"

@@ -2,6 +2,7 @@
 // the rule-image glows, the ripple, the blurs, the twists and the breaking
 // tiles.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <numbers>
