@@ -60,16 +60,15 @@ inline uint32_t SubPixel(uint32_t v, uint32_t d, const pixelops::Chan& c) {
 }
 
 #if defined(__SSE2__)
-// The same two for 8-8-8 pixels, one pixel in a vector register.
+// The same two for 8-8-8 pixels, one pixel in a vector register (the
+// unused fourth byte of the pixel is kept).
 inline uint32_t AddSat888(uint32_t v, uint32_t d) {
   return static_cast<uint32_t>(_mm_cvtsi128_si32(
-             _mm_adds_epu8(_mm_cvtsi32_si128(static_cast<int>(d)), _mm_cvtsi32_si128(static_cast<int>(v))))) &
-         0xFFFFFFu;
+             _mm_adds_epu8(_mm_cvtsi32_si128(static_cast<int>(d)), _mm_cvtsi32_si128(static_cast<int>(v)))));
 }
 inline uint32_t SubSat888(uint32_t v, uint32_t d) {
   return static_cast<uint32_t>(_mm_cvtsi128_si32(
-             _mm_subs_epu8(_mm_cvtsi32_si128(static_cast<int>(d)), _mm_cvtsi32_si128(static_cast<int>(v))))) &
-         0xFFFFFFu;
+             _mm_subs_epu8(_mm_cvtsi32_si128(static_cast<int>(d)), _mm_cvtsi32_si128(static_cast<int>(v)))));
 }
 #else
 inline uint32_t AddSat888(uint32_t v, uint32_t d) { return pixelops::Add888(v, d, 256); }

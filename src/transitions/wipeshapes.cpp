@@ -48,10 +48,13 @@ class TWipeAngle : public TWipeMask {
   // Sets each mask pixel to 255 where on(angle) holds.
   template <class On>
   void FillByAngle(On on) {
-    for (int y = 0; y < H(); ++y) {
+    // Sizes in locals: the mask stores could alias anything reached
+    // through this, which keeps the loop from vectorising.
+    const int w = W(), h = H();
+    for (int y = 0; y < h; ++y) {
       uint8_t* row = MaskRow(y);
-      const uint16_t* a = angles_.data() + static_cast<size_t>(y) * W();
-      for (int x = 0; x < W(); ++x) row[x] = on(uint32_t{a[x]}) ? 255 : 0;
+      const uint16_t* a = angles_.data() + static_cast<size_t>(y) * w;
+      for (int x = 0; x < w; ++x) row[x] = on(uint32_t{a[x]}) ? 255 : 0;
     }
   }
   // Angle a - b taken into 0..kTurn-1 (angles are 16-bit, so the
@@ -76,8 +79,8 @@ class TWipeClockhand : public TWipeAngle {
     if (!NewStep(sweep64)) return false;
     const uint32_t sweep = static_cast<uint32_t>(sweep64);
     const uint32_t start = static_cast<uint32_t>(DegreesToUnits(Params[0]));
-    if (Reverse) FillByAngle([&](uint32_t a) { return Turned(start, a) < sweep; });
-    else FillByAngle([&](uint32_t a) { return Turned(a, start) < sweep; });
+    if (Reverse) FillByAngle([=](uint32_t a) { return Turned(start, a) < sweep; });
+    else FillByAngle([=](uint32_t a) { return Turned(a, start) < sweep; });
     return true;
   }
 };
@@ -96,12 +99,12 @@ class TWipeFanBase : public TWipeAngle {
     const uint32_t c = static_cast<uint32_t>(DegreesToUnits(Params[0]));
     if (twoBlades_) {
       // Distance to the nearer of two opposite centres: fold the half turn.
-      FillByAngle([&](uint32_t a) {
+      FillByAngle([=](uint32_t a) {
         const uint32_t d = Turned(a, c) & 0x7FFFu;
         return (d > kTurn / 4 ? static_cast<uint32_t>(kTurn / 2) - d : d) < half;
       });
     } else {
-      FillByAngle([&](uint32_t a) { return Distance(a, c) < half; });
+      FillByAngle([=](uint32_t a) { return Distance(a, c) < half; });
     }
     return true;
   }
