@@ -323,6 +323,14 @@ class TWipeTwist : public TCustomWipe {
       l.start = (size - l.len) / 2;
       l.step = l.len > 0 ? (int64_t{size} << 16) / l.len : 0;
     }
+    runs_.clear();
+    if (vertical_) {
+      for (int x = 0; x < lines; ++x) {
+        const int kind = lines_[static_cast<size_t>(x)].kind;
+        if (runs_.empty() || runs_.back().kind != kind) runs_.push_back({kind, x, x + 1});
+        else runs_.back().x1 = x + 1;
+      }
+    }
     Rows d(Dest()), o(Old()), n(New());
     if (!d.Ok() || !o.Ok() || !n.Ok()) return false;
     const size_t rowBytes = static_cast<size_t>(TDIBX::RowBytes(W(), Dest().StorageBitCount()));
@@ -343,20 +351,32 @@ class TWipeTwist : public TCustomWipe {
             Px::Set(drow, l.start + i, Px::Get(srow, static_cast<int>(std::min<int64_t>((i * l.step) >> 16, size - 1))));
           continue;
         }
-        const uint8_t* orow = o[y];
-        const uint8_t* nrow = n[y];
-        for (int x = 0; x < W(); ++x) {
-          const Line& l = lines_[static_cast<size_t>(x)];
-          uint32_t v = 0;
-          if (l.kind == 0) {
-            v = Px::Get(orow, x);
-          } else if (l.kind == 1) {
-            v = Px::Get(nrow, x);
-          } else if (y >= l.start && y < l.start + l.len) {
-            const int sy = static_cast<int>(std::min<int64_t>(((y - l.start) * l.step) >> 16, size - 1));
-            v = Px::Get(l.fromNew ? n[sy] : o[sy], x);
+        // Neighbouring columns of the same kind form runs: whole pictures
+        // are copied a run at a time.
+        for (const Run& run : runs_) {
+          const size_t bytes = static_cast<size_t>(run.x1 - run.x0) * Px::kBits / 8;
+          const size_t at = static_cast<size_t>(run.x0) * Px::kBits / 8;
+          if (run.kind == 0 && Px::kBits >= 8) {
+            std::memcpy(drow + at, o[y] + at, bytes);
+            continue;
           }
-          Px::Set(drow, x, v);
+          if (run.kind == 1 && Px::kBits >= 8) {
+            std::memcpy(drow + at, n[y] + at, bytes);
+            continue;
+          }
+          for (int x = run.x0; x < run.x1; ++x) {
+            const Line& l = lines_[static_cast<size_t>(x)];
+            uint32_t v = 0;
+            if (l.kind == 0) {
+              v = Px::Get(o[y], x);
+            } else if (l.kind == 1) {
+              v = Px::Get(n[y], x);
+            } else if (y >= l.start && y < l.start + l.len) {
+              const int sy = static_cast<int>(std::min<int64_t>(((y - l.start) * l.step) >> 16, size - 1));
+              v = Px::Get(l.fromNew ? n[sy] : o[sy], x);
+            }
+            Px::Set(drow, x, v);
+          }
         }
       }
     });
@@ -364,8 +384,12 @@ class TWipeTwist : public TCustomWipe {
   }
 
  private:
+  struct Run {
+    int kind, x0, x1;
+  };
   bool vertical_;
   std::vector<Line> lines_;
+  std::vector<Run> runs_;
 };
 
 // The old picture breaks into square tiles that fall away, one after

@@ -121,7 +121,7 @@ TEST(WipeFactory, StepDrawsTheWholeDestinationAndAddsItToTheClip) {
 
 // --- exact pixels --------------------------------------------------------------
 
-enum class Show { Old, New, MixNew, OldPlus, NewPlus, OldMinus };
+enum class Show { Old, New, MixNew, OldPlus, NewPlus, OldMinus, Black };
 struct PixelCase {
   const char* name;
   int type, w, h;
@@ -143,6 +143,7 @@ uint32_t Expected(const PixelCase& c) {
     case Show::OldPlus: return AddGrey(o, c.value);
     case Show::NewPlus: return AddGrey(n, c.value);
     case Show::OldMinus: return SubGrey(o, c.value);
+    case Show::Black: return 0;
   }
   return 0;
 }
@@ -209,6 +210,14 @@ const PixelCase kPixelCases[] = {
     {"SudareReversed", 16, 8, 2, 0, 0, true, 100, 25, 7, 0, Show::Old, 4, 0, 0},
     {"SudareSecondHalf", 16, 8, 2, 0, 0, false, 100, 75, 0, 0, Show::New, 4, 0, 0},
     {"SudareV", 17, 2, 8, 0, 0, false, 100, 25, 1, 0, Show::Old, 1, 3, 0},
+    // TwistV, 8 x 4 at half time: column 0 turned past its edge (new, 3 rows
+    // high from the top), column 4 edge-on, column 7 old squeezed to 2 rows.
+    {"TwistNewFace", 28, 8, 4, 0, 0, false, 100, 50, 0, 1, Show::New, 0, 1, 0},
+    {"TwistNewFaceEnd", 28, 8, 4, 0, 0, false, 100, 50, 0, 3, Show::Black, 0, 0, 0},
+    {"TwistEdgeOn", 28, 8, 4, 0, 0, false, 100, 50, 4, 1, Show::Black, 0, 0, 0},
+    {"TwistOldFace", 28, 8, 4, 0, 0, false, 100, 50, 7, 2, Show::Old, 7, 2, 0},
+    {"TwistOldFaceAbove", 28, 8, 4, 0, 0, false, 100, 50, 7, 0, Show::Black, 0, 0, 0},
+    {"TwistH", 27, 4, 8, 0, 0, false, 100, 50, 2, 7, Show::Old, 2, 7, 0},
     // Zoom into (0, 0): at t = T/4 a 4 x 4 window at (0, 0) fills 8 x 8.
     {"ZoominCorner", 30, 8, 8, 0, 0, false, 100, 25, 7, 7, Show::Old, 3, 3, 0},
     {"ZoominOrigin", 30, 8, 8, 0, 0, false, 100, 25, 1, 1, Show::Old, 0, 0, 0},
