@@ -218,6 +218,13 @@ const PixelCase kPixelCases[] = {
     {"TwistOldFace", 28, 8, 4, 0, 0, false, 100, 50, 7, 2, Show::Old, 7, 2, 0},
     {"TwistOldFaceAbove", 28, 8, 4, 0, 0, false, 100, 50, 7, 0, Show::Black, 0, 0, 0},
     {"TwistH", 27, 4, 8, 0, 0, false, 100, 50, 2, 7, Show::Old, 2, 7, 0},
+    // Ripple on 30 x 30 with p0 = 5: a ring of n = 10, sawtooth 0, 2, 0, 2,
+    // ...; at half time the front is at 15: inside d < 6 is new, beyond 15
+    // old, and between the new picture is sampled at radius d + table[j].
+    {"RippleAhead", 24, 30, 30, 5, 0, false, 100, 50, 0, 0, Show::Old, 0, 0, 0},
+    {"RippleBehind", 24, 30, 30, 5, 0, false, 100, 50, 15, 15, Show::New, 15, 15, 0},
+    {"RippleFlat", 24, 30, 30, 5, 0, false, 100, 50, 25, 15, Show::New, 25, 15, 0},
+    {"RippleDisplaced", 24, 30, 30, 5, 0, false, 100, 50, 26, 15, Show::New, 28, 15, 0},
     // Zoom into (0, 0): at t = T/4 a 4 x 4 window at (0, 0) fills 8 x 8.
     {"ZoominCorner", 30, 8, 8, 0, 0, false, 100, 25, 7, 7, Show::Old, 3, 3, 0},
     {"ZoominOrigin", 30, 8, 8, 0, 0, false, 100, 25, 1, 1, Show::Old, 0, 0, 0},
