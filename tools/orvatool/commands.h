@@ -15,5 +15,6 @@ int RunProject(const Args& args);
 int RunBuild(const Args& args);
 int RunExpr(const Args& args);
 int RunImage(const Args& args);
+int RunWipe(const Args& args);
 
 }  // namespace orvatool

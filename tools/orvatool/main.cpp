@@ -23,6 +23,7 @@ const Command kCommands[] = {
     {"build", orvatool::RunBuild, "turn a source folder into a game folder"},
     {"expr", orvatool::RunExpr, "compile|dump|run expressions"},
     {"image", orvatool::RunImage, "info|decode|encode pictures and layered pictures"},
+    {"wipe", orvatool::RunWipe, "render frames of a screen transition"},
 };
 
 void Usage(FILE* out) {
