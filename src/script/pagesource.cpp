@@ -481,7 +481,9 @@ class Decompiler {
         for (size_t i = 1; i < ops.size(); ++i) idx += (i > 1 ? ", " : "") + ops[i].text;
         value = {ops[0].text + "[" + idx + "]", 0};
       } else {
-        auto [sym, level] = Operator(st.op);
+        const auto op = Operator(st.op);
+        const char* sym = op.first;
+        const int level = op.second;
         if (!sym || ops.size() != 2) return std::nullopt;
         auto side = [&](const Part& x, bool right) {
           return (x.level > level || (right && x.level == level && x.level > 0)) ? "(" + x.text + ")" : x.text;
