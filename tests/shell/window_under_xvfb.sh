@@ -11,6 +11,9 @@ title="$4"
 command -v xvfb-run >/dev/null && command -v xwininfo >/dev/null || exit 77
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+# A game folder of its own: another player on the same folder would end at once.
+cp -r "$game" "$work/game"
+game="$work/game"
 
 cat >"$work/inside.sh" <<'INSIDE'
 set -euo pipefail
