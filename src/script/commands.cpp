@@ -17,21 +17,21 @@ std::unique_ptr<TOrvaParser> ReadExpr(TStream& in) {
 
 }  // namespace
 
-TCommand::TCommand(const CommandSpec& spec) : typeByte(spec.code), spec_(spec) { fields.resize(spec.fields.size()); }
+TCommand::TCommand(const CommandLayout& layout) : typeByte(layout.code), layout_(layout) { fields.resize(layout.fields.size()); }
 
 TCommand::~TCommand() = default;
 
 void TCommand::Execute(TCallMan& cm) { NotAvailable(); }
 
-void TCommand::NotAvailable() const { throw OrvaError::Format("%s:未実装のコマンドです", spec_.className); }
+void TCommand::NotAvailable() const { throw OrvaError::Format("%s:未実装のコマンドです", layout_.className); }
 
 void TCommand::Load(TStream& in, int pageVersion, const PropertyMask& mask) {
   indentLevel = in.ReadInt32();
   disabledFlag = in.ReadByte() != 0;
   runOnFlag = in.ReadByte() != 0;
   lineNumber = in.ReadInt32();
-  for (size_t f = 0; f < spec_.fields.size(); ++f) {
-    const FieldSpec& fs = spec_.fields[f];
+  for (size_t f = 0; f < layout_.fields.size(); ++f) {
+    const FieldLayout& fs = layout_.fields[f];
     CommandField& v = fields[f];
     v.present = pageVersion > fs.sinceVersion || fs.sinceVersion == 0;
     if (!v.present) continue;
@@ -61,8 +61,8 @@ void TCommand::Save(TStream& out, int pageVersion, const PropertyMask& mask) con
   out.WriteInt32(lineNumber);
   TOrvaParser empty;
   auto writeExpr = [&](const TOrvaParser* p) { (p ? *p : empty).SaveToStream(out); };
-  for (size_t f = 0; f < spec_.fields.size(); ++f) {
-    const FieldSpec& fs = spec_.fields[f];
+  for (size_t f = 0; f < layout_.fields.size(); ++f) {
+    const FieldLayout& fs = layout_.fields[f];
     if (!(pageVersion > fs.sinceVersion || fs.sinceVersion == 0)) continue;
     const CommandField& v = fields[f];
     switch (fs.kind) {
@@ -93,9 +93,9 @@ void TCommand::Save(TStream& out, int pageVersion, const PropertyMask& mask) con
 
 std::unique_ptr<TCommand> CreateCommand(int typeByte) {
   if (typeByte < 0 || (typeByte & 0x40)) throw OrvaError::Utf8("不正なコマンド");
-  const CommandSpec* spec = CommandSpecOf(typeByte & 0x7F);
-  if (!spec) throw OrvaError::Utf8("不正なコマンド");
-  auto cmd = CreateCommandOfSpec(*spec);
+  const CommandLayout* layout = CommandLayoutOf(typeByte & 0x7F);
+  if (!layout) throw OrvaError::Utf8("不正なコマンド");
+  auto cmd = CreateCommandOfLayout(*layout);
   cmd->typeByte = static_cast<uint8_t>(typeByte);
   return cmd;
 }

@@ -1,5 +1,5 @@
 // Script commands: the common base fields, the record fields of each type
-// (laid out by commandschema.h), and the class tree whose virtual operations
+// (laid out by commandlayouts.h), and the class tree whose virtual operations
 // the interpreter drives: begin, execute, run-on, yield, blocks-events and
 // running state.
 #pragma once
@@ -13,7 +13,7 @@
 
 #include "common/streams.h"
 #include "expr/parser.h"
-#include "script/commandschema.h"
+#include "script/commandlayouts.h"
 
 namespace orva {
 
@@ -36,13 +36,13 @@ struct CommandField {
 
 class TCommand {
  public:
-  explicit TCommand(const CommandSpec& spec);
+  explicit TCommand(const CommandLayout& layout);
   virtual ~TCommand();
   TCommand(const TCommand&) = delete;
   TCommand& operator=(const TCommand&) = delete;
 
-  uint8_t TypeCode() const { return spec_.code; }
-  const CommandSpec& Spec() const { return spec_; }
+  uint8_t TypeCode() const { return layout_.code; }
+  const CommandLayout& Layout() const { return layout_; }
 
   virtual bool RunOn() const { return runOnFlag; }
   virtual bool Disabled() const { return disabledFlag; }
@@ -80,7 +80,7 @@ class TCommand {
   [[noreturn]] void NotAvailable() const;
 
  private:
-  const CommandSpec& spec_;
+  const CommandLayout& layout_;
 };
 
 // Creates the command class of a type code; "不正なコマンド" for bit 0x40

@@ -294,43 +294,43 @@ void TComReset::Execute(TCallMan& cm) {
   cm.Index() = Number(1);
 }
 
-std::unique_ptr<TCommand> CreateCommandOfSpec(const CommandSpec& spec) {
-  switch (spec.code) {
-    case 0: return std::make_unique<TComIf>(spec);
-    case 1: return std::make_unique<TComElseif>(spec);
-    case 2: return std::make_unique<TComElse>(spec);
-    case 3: return std::make_unique<TComLabel>(spec);
-    case 4: return std::make_unique<TComJump>(spec);
-    case 5: return std::make_unique<TComCall>(spec);
-    case 6: return std::make_unique<TComExit>(spec);
-    case 7: return std::make_unique<TComWait>(spec);
-    case 11: return std::make_unique<TComTimer>(spec);
-    case 14: return std::make_unique<TComCalc>(spec);
-    case 15: return std::make_unique<TComVarNew>(spec);
-    case 16: return std::make_unique<TComVarDel>(spec);
-    case 27: return std::make_unique<TComComment>(spec);
-    case 31: return std::make_unique<TComWhile>(spec);
-    case 32: return std::make_unique<TComWhileInit>(spec);
-    case 33: return std::make_unique<TComWhileLoop>(spec);
-    case 34: return std::make_unique<TComBreak>(spec);
-    case 35: return std::make_unique<TComContinue>(spec);
-    case 38: return std::make_unique<TComGameSave>(spec);
-    case 39: return std::make_unique<TComGameLoad>(spec);
-    case 40: return std::make_unique<TComPCReset>(spec);
-    case 41: return std::make_unique<TComReset>(spec);
-    case 42: return std::make_unique<TComSound>(spec);
-    case 45: return std::make_unique<TComTerminate>(spec);
-    case 46: return std::make_unique<TComDoEvent>(spec);
+std::unique_ptr<TCommand> CreateCommandOfLayout(const CommandLayout& layout) {
+  switch (layout.code) {
+    case 0: return std::make_unique<TComIf>(layout);
+    case 1: return std::make_unique<TComElseif>(layout);
+    case 2: return std::make_unique<TComElse>(layout);
+    case 3: return std::make_unique<TComLabel>(layout);
+    case 4: return std::make_unique<TComJump>(layout);
+    case 5: return std::make_unique<TComCall>(layout);
+    case 6: return std::make_unique<TComExit>(layout);
+    case 7: return std::make_unique<TComWait>(layout);
+    case 11: return std::make_unique<TComTimer>(layout);
+    case 14: return std::make_unique<TComCalc>(layout);
+    case 15: return std::make_unique<TComVarNew>(layout);
+    case 16: return std::make_unique<TComVarDel>(layout);
+    case 27: return std::make_unique<TComComment>(layout);
+    case 31: return std::make_unique<TComWhile>(layout);
+    case 32: return std::make_unique<TComWhileInit>(layout);
+    case 33: return std::make_unique<TComWhileLoop>(layout);
+    case 34: return std::make_unique<TComBreak>(layout);
+    case 35: return std::make_unique<TComContinue>(layout);
+    case 38: return std::make_unique<TComGameSave>(layout);
+    case 39: return std::make_unique<TComGameLoad>(layout);
+    case 40: return std::make_unique<TComPCReset>(layout);
+    case 41: return std::make_unique<TComReset>(layout);
+    case 42: return std::make_unique<TComSound>(layout);
+    case 45: return std::make_unique<TComTerminate>(layout);
+    case 46: return std::make_unique<TComDoEvent>(layout);
     case 59:
-    case 60: return std::make_unique<TComCabinet>(spec);
+    case 60: return std::make_unique<TComCabinet>(layout);
     case 61:
-    case 63: return std::make_unique<TComIfdef>(spec);
-    case 62: return std::make_unique<TComIfndef>(spec);
+    case 63: return std::make_unique<TComIfdef>(layout);
+    case 62: return std::make_unique<TComIfndef>(layout);
     default: break;
   }
-  for (const auto& f : spec.fields)
-    if (f.kind == FieldKind::Props) return std::make_unique<TComControl>(spec);
-  return std::make_unique<TCommand>(spec);
+  for (const auto& f : layout.fields)
+    if (f.kind == FieldKind::Props) return std::make_unique<TComControl>(layout);
+  return std::make_unique<TCommand>(layout);
 }
 
 }  // namespace orva

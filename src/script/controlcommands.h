@@ -206,6 +206,6 @@ class TComCabinet : public TComComponent {
   using TComComponent::TComComponent;
 };
 
-std::unique_ptr<TCommand> CreateCommandOfSpec(const CommandSpec& spec);
+std::unique_ptr<TCommand> CreateCommandOfLayout(const CommandLayout& layout);
 
 }  // namespace orva

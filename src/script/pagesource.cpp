@@ -62,15 +62,15 @@ std::optional<int64_t> ParseNumber(const std::string& s) {
 // Commands whose condition, when omitted in the source, is TRUE.
 bool ConditionDefaultsToTrue(uint8_t code) { return code == 4 || code == 5 || code == 6 || code == 34 || code == 35; }
 
-bool IsTargetField(const CommandSpec& spec, size_t f) {
-  return spec.fields[f].kind == FieldKind::Int && (spec.fields[f].name == "target");
+bool IsTargetField(const CommandLayout& layout, size_t f) {
+  return layout.fields[f].kind == FieldKind::Int && (layout.fields[f].name == "target");
 }
 
-bool IsLoopField(const CommandSpec& spec, size_t f) {
-  const auto& n = spec.fields[f].name;
-  return spec.fields[f].kind == FieldKind::Int &&
-         ((spec.code == 31 && n == "end") || (spec.code == 33 && n == "head") ||
-          ((spec.code == 34 || spec.code == 35) && n == "target"));
+bool IsLoopField(const CommandLayout& layout, size_t f) {
+  const auto& n = layout.fields[f].name;
+  return layout.fields[f].kind == FieldKind::Int &&
+         ((layout.code == 31 && n == "end") || (layout.code == 33 && n == "head") ||
+          ((layout.code == 34 || layout.code == 35) && n == "target"));
 }
 
 // ------------------------------------------------------------------ loops
@@ -123,8 +123,8 @@ int32_t DefaultLoopValue(const TComList& cmds, const LoopMap& loops, int index) 
 // The page a target field refers to (the command's "page" field, or this
 // page for loop fields).
 const std::string* TargetPage(const TCommand& c) {
-  for (size_t f = 0; f < c.Spec().fields.size(); ++f)
-    if (c.Spec().fields[f].name == "page") return &c.fields[f].text;
+  for (size_t f = 0; f < c.Layout().fields.size(); ++f)
+    if (c.Layout().fields[f].name == "page") return &c.fields[f].text;
   return nullptr;
 }
 
@@ -244,15 +244,15 @@ std::unique_ptr<TPage> AssemblePage(std::string_view sourceUtf8, const std::stri
           page->resultType = static_cast<uint8_t>(w ? *w : num(1));
         } else if (d == ".mask") {
           if (tokens.size() < 2) Fail(lineNo, ".mask: a command is missing");
-          const CommandSpec* spec = CommandSpecByKeyword(tokens[1].text);
-          if (!spec) Fail(lineNo, ".mask: unknown command " + tokens[1].text);
+          const CommandLayout* layout = CommandLayoutByKeyword(tokens[1].text);
+          if (!layout) Fail(lineNo, ".mask: unknown command " + tokens[1].text);
           PropertyMask m;
           for (size_t i = 2; i < tokens.size(); ++i) {
             int64_t id = num(i);
             if (id < 0 || id > 172) Fail(lineNo, ".mask: property ids are 0 to 172");
             m.set(static_cast<size_t>(id));
           }
-          page->SetMask(spec->code, m);
+          page->SetMask(layout->code, m);
         } else if (d == ".rawmasks") {
           page->maskCount = static_cast<int32_t>(num(1));
           page->maskSize = static_cast<int32_t>(num(2));
@@ -290,23 +290,23 @@ std::unique_ptr<TPage> AssemblePage(std::string_view sourceUtf8, const std::stri
 
       auto tokens = Tokenize(std::string_view(line).substr(a), lineNo);
       if (tokens[0].kind != Token::Bare || !tokens[0].name.empty()) Fail(lineNo, "a command name is missing");
-      const CommandSpec* spec = CommandSpecByKeyword(tokens[0].text);
-      if (!spec) Fail(lineNo, "unknown command \"" + tokens[0].text + "\"");
-      auto cmd = CreateCommand(spec->code);
+      const CommandLayout* layout = CommandLayoutByKeyword(tokens[0].text);
+      if (!layout) Fail(lineNo, "unknown command \"" + tokens[0].text + "\"");
+      auto cmd = CreateCommand(layout->code);
       cmd->indentLevel = spaces / 2;
       cmd->lineNumber = lineNo;
       const int index = cmds.Count();
-      std::vector<bool> written(spec->fields.size(), false);
-      const PropertyMask& mask = page->Mask(spec->code);
-      for (size_t f = 0; f < spec->fields.size(); ++f) {
-        const FieldSpec& fs = spec->fields[f];
+      std::vector<bool> written(layout->fields.size(), false);
+      const PropertyMask& mask = page->Mask(layout->code);
+      for (size_t f = 0; f < layout->fields.size(); ++f) {
+        const FieldLayout& fs = layout->fields[f];
         cmd->fields[f].present = fs.sinceVersion == 0 || page->version > fs.sinceVersion;
       }
 
       size_t positional = 0;
       auto nextPositional = [&]() -> size_t {
-        while (positional < spec->fields.size() &&
-               (spec->fields[positional].kind == FieldKind::Props || !cmd->fields[positional].present ||
+        while (positional < layout->fields.size() &&
+               (layout->fields[positional].kind == FieldKind::Props || !cmd->fields[positional].present ||
                 written[positional]))
           ++positional;
         return positional;
@@ -317,21 +317,21 @@ std::unique_ptr<TPage> AssemblePage(std::string_view sourceUtf8, const std::stri
         if (tok.name.empty() && tok.kind == Token::Bare) {
           if (tok.text == "runon") { cmd->runOnFlag = true; continue; }
           if (tok.text == "disabled") { cmd->disabledFlag = true; continue; }
-          if (tok.text == "all" && (spec->code == 40 || spec->code == 41)) { cmd->fields[2].number = 1; written[2] = true; continue; }
+          if (tok.text == "all" && (layout->code == 40 || layout->code == 41)) { cmd->fields[2].number = 1; written[2] = true; continue; }
         }
         if (tok.name == "line") { auto v = ParseNumber(tok.text); if (!v) Fail(lineNo, "line=N"); cmd->lineNumber = static_cast<int32_t>(*v); continue; }
-        if (tok.name == "typebyte") { auto v = ParseNumber(tok.text); if (!v || (*v & 0x7F) != spec->code || (*v & 0x40)) Fail(lineNo, "typebyte=N must name this command"); cmd->typeByte = static_cast<uint8_t>(*v); continue; }
+        if (tok.name == "typebyte") { auto v = ParseNumber(tok.text); if (!v || (*v & 0x7F) != layout->code || (*v & 0x40)) Fail(lineNo, "typebyte=N must name this command"); cmd->typeByte = static_cast<uint8_t>(*v); continue; }
         if (tok.name == "indent") { auto v = ParseNumber(tok.text); if (!v) Fail(lineNo, "indent=N"); cmd->indentLevel = static_cast<int32_t>(*v); continue; }
 
         // A property expression: p<id>={...}
         if (tok.name.size() > 1 && tok.name[0] == 'p' && std::isdigit(static_cast<unsigned char>(tok.name[1]))) {
           auto id = ParseNumber(tok.name.substr(1));
-          size_t pf = spec->fields.size();
-          for (size_t f = 0; f < spec->fields.size(); ++f)
-            if (spec->fields[f].kind == FieldKind::Props) pf = f;
-          if (!id || pf == spec->fields.size()) Fail(lineNo, "no property field " + tok.name);
+          size_t pf = layout->fields.size();
+          for (size_t f = 0; f < layout->fields.size(); ++f)
+            if (layout->fields[f].kind == FieldKind::Props) pf = f;
+          if (!id || pf == layout->fields.size()) Fail(lineNo, "no property field " + tok.name);
           if (!mask.test(static_cast<size_t>(*id)))
-            Fail(lineNo, "property " + std::to_string(*id) + " is not in this page's mask for " + std::string(spec->keyword));
+            Fail(lineNo, "property " + std::to_string(*id) + " is not in this page's mask for " + std::string(layout->keyword));
           if (tok.kind != Token::Expr) Fail(lineNo, tok.name + " takes an expression in braces");
           auto& props = cmd->fields[pf].props;
           auto it = props.begin();
@@ -342,19 +342,19 @@ std::unique_ptr<TPage> AssemblePage(std::string_view sourceUtf8, const std::stri
 
         size_t f;
         if (!tok.name.empty()) {
-          f = spec->fields.size();
-          for (size_t k = 0; k < spec->fields.size(); ++k)
-            if (spec->fields[k].name == tok.name) f = k;
-          if (f == spec->fields.size()) Fail(lineNo, std::string(spec->keyword) + " has no field \"" + tok.name + "\"");
+          f = layout->fields.size();
+          for (size_t k = 0; k < layout->fields.size(); ++k)
+            if (layout->fields[k].name == tok.name) f = k;
+          if (f == layout->fields.size()) Fail(lineNo, std::string(layout->keyword) + " has no field \"" + tok.name + "\"");
           if (!cmd->fields[f].present) Fail(lineNo, "field \"" + tok.name + "\" is not in pages of this version");
         } else {
           f = nextPositional();
-          if (f >= spec->fields.size()) Fail(lineNo, "too many values for " + std::string(spec->keyword));
+          if (f >= layout->fields.size()) Fail(lineNo, "too many values for " + std::string(layout->keyword));
         }
-        if (written[f]) Fail(lineNo, "field \"" + std::string(spec->fields[f].name) + "\" given twice");
+        if (written[f]) Fail(lineNo, "field \"" + std::string(layout->fields[f].name) + "\" given twice");
         written[f] = true;
         CommandField& v = cmd->fields[f];
-        const FieldSpec& fs = spec->fields[f];
+        const FieldLayout& fs = layout->fields[f];
         auto asText = [&]() {
           if (tok.kind == Token::Str || tok.kind == Token::Bare)
             return tok.strIsCp932 ? tok.text : cp932::FromUtf8(tok.text);
@@ -393,9 +393,9 @@ std::unique_ptr<TPage> AssemblePage(std::string_view sourceUtf8, const std::stri
         }
       }
       // Omitted conditions of jumps, calls and returns hold.
-      if (ConditionDefaultsToTrue(spec->code)) {
-        for (size_t f = 0; f < spec->fields.size(); ++f)
-          if (spec->fields[f].name == "cond" && !written[f]) {
+      if (ConditionDefaultsToTrue(layout->code)) {
+        for (size_t f = 0; f < layout->fields.size(); ++f)
+          if (layout->fields[f].name == "cond" && !written[f]) {
             cmd->fields[f].expr = std::make_unique<TOrvaParser>();
             cmd->fields[f].expr->Assign(TrueCondition());
           }
@@ -408,14 +408,14 @@ std::unique_ptr<TPage> AssemblePage(std::string_view sourceUtf8, const std::stri
     const LoopMap loops = MapLoops(cmds);
     for (int i = 0; i < cmds.Count(); ++i) {
       TCommand& c = cmds.At(i);
-      for (size_t f = 0; f < c.Spec().fields.size(); ++f)
-        if (IsLoopField(c.Spec(), f) && !given[static_cast<size_t>(i)][f])
+      for (size_t f = 0; f < c.Layout().fields.size(); ++f)
+        if (IsLoopField(c.Layout(), f) && !given[static_cast<size_t>(i)][f])
           c.fields[f].number = DefaultLoopValue(cmds, loops, i);
     }
     // Labels named by target fields.
     for (const auto& t : targets) {
       TCommand& c = cmds.At(t.command);
-      const std::string* other = IsLoopField(c.Spec(), t.field) ? nullptr : TargetPage(c);
+      const std::string* other = IsLoopField(c.Layout(), t.field) ? nullptr : TargetPage(c);
       std::optional<int32_t> found;
       if (!other || other->empty() || *other == name) {
         auto it = ownLabels.find(t.label);
@@ -447,14 +447,14 @@ class Decompiler {
     std::optional<std::string> statement;
     for (const TOpeData& st : p.Steps()) {
       if (statement) return std::nullopt;  // more than one statement
-      std::vector<Part> ops;
+      std::vector<Piece> ops;
       for (const auto& o : st.operands) {
         auto part = Operand(*o);
         if (!part) return std::nullopt;
         ops.push_back(*part);
       }
       const bool temp = st.result.rfind("____", 0) == 0 && st.result != kArgName;
-      Part value;
+      Piece value;
       if (st.op == ocTo) {
         if (ops.size() != 1) return std::nullopt;
         value = ops[0];
@@ -485,7 +485,7 @@ class Decompiler {
         const char* sym = op.first;
         const int level = op.second;
         if (!sym || ops.size() != 2) return std::nullopt;
-        auto side = [&](const Part& x, bool right) {
+        auto side = [&](const Piece& x, bool right) {
           return (x.level > level || (right && x.level == level && x.level > 0)) ? "(" + x.text + ")" : x.text;
         };
         value = {side(ops[0], false) + " " + sym + " " + side(ops[1], true), level};
@@ -497,7 +497,7 @@ class Decompiler {
   }
 
  private:
-  struct Part {
+  struct Piece {
     std::string text;
     int level = 0;  // precedence of the top operator, 0 for an atom
   };
@@ -525,18 +525,18 @@ class Decompiler {
     }
   }
 
-  std::optional<Part> Operand(const TCustomParam& o) {
+  std::optional<Piece> Operand(const TCustomParam& o) {
     switch (o.Kind()) {
       case ParamKind::Ref: {
         const std::string& name = static_cast<const TParamVar&>(o).TargetName();
         if (auto it = temps_.find(name); it != temps_.end()) return it->second;
         if (name.rfind("____", 0) == 0) return std::nullopt;
         if (!RoundTripsAsUtf8(name)) return std::nullopt;
-        return Part{cp932::ToUtf8(name), 0};
+        return Piece{cp932::ToUtf8(name), 0};
       }
-      case ParamKind::Int: return Part{std::to_string(o.GetInt()), 0};
-      case ParamKind::Float: return Part{FloatToText(o.GetFloat()), 0};
-      case ParamKind::Flag: return Part{o.GetFlag() ? "TRUE" : "FALSE", 0};
+      case ParamKind::Int: return Piece{std::to_string(o.GetInt()), 0};
+      case ParamKind::Float: return Piece{FloatToText(o.GetFloat()), 0};
+      case ParamKind::Flag: return Piece{o.GetFlag() ? "TRUE" : "FALSE", 0};
       case ParamKind::Str: {
         const std::string v = o.GetStr();
         if (!RoundTripsAsUtf8(v)) return std::nullopt;
@@ -548,13 +548,13 @@ class Decompiler {
           lit.append(v, i, len);
           i += len;
         }
-        return Part{cp932::ToUtf8(lit + "\""), 0};
+        return Piece{cp932::ToUtf8(lit + "\""), 0};
       }
       default: return std::nullopt;
     }
   }
 
-  std::map<std::string, Part> temps_;
+  std::map<std::string, Piece> temps_;
 };
 
 std::string ExprText(const TOrvaParser* p) {
@@ -607,7 +607,7 @@ std::string DisassemblePage(const TPage& page) {
   if (plain) {
     for (int t = 0; t < TPage::kMaskCount; ++t) {
       if (page.Mask(t).none()) continue;
-      std::string s = ".mask " + std::string(CommandSpecOf(t)->keyword);
+      std::string s = ".mask " + std::string(CommandLayoutOf(t)->keyword);
       for (int id = 0; id <= 172; ++id)
         if (page.Mask(t).test(static_cast<size_t>(id))) s += " " + std::to_string(id);
       emit(s);
@@ -622,19 +622,19 @@ std::string DisassemblePage(const TPage& page) {
   const LoopMap loops = MapLoops(cmds);
   for (int i = 0; i < cmds.Count(); ++i) {
     const TCommand& c = cmds.At(i);
-    const CommandSpec& spec = c.Spec();
+    const CommandLayout& layout = c.Layout();
     std::string s;
     const bool indentOk = c.indentLevel >= 0 && c.indentLevel < 200;
     if (indentOk) s.assign(static_cast<size_t>(c.indentLevel) * 2, ' ');
-    s += spec.keyword;
-    for (size_t f = 0; f < spec.fields.size(); ++f) {
-      const FieldSpec& fs = spec.fields[f];
+    s += layout.keyword;
+    for (size_t f = 0; f < layout.fields.size(); ++f) {
+      const FieldLayout& fs = layout.fields[f];
       const CommandField& v = c.fields[f];
       if (!v.present) continue;
       std::string name(fs.name);
       switch (fs.kind) {
         case FieldKind::Expr: {
-          if (ConditionDefaultsToTrue(spec.code) && name == "cond") {
+          if (ConditionDefaultsToTrue(layout.code) && name == "cond") {
             if (ExprBytes(v.expr.get()) == ExprBytes(&TrueCondition())) break;
             s += " cond=" + ExprText(v.expr.get());
           } else {
@@ -656,13 +656,13 @@ std::string DisassemblePage(const TPage& page) {
           for (const auto& [id, e] : v.props) s += " p" + std::to_string(id) + "=" + ExprText(e.get());
           break;
         case FieldKind::Int: {
-          if (IsLoopField(spec, f)) {
+          if (IsLoopField(layout, f)) {
             if (v.number == DefaultLoopValue(cmds, loops, i)) break;
             s += " " + name + "=" + std::to_string(v.number);
             break;
           }
           std::string label;
-          const std::string* target = IsTargetField(spec, f) ? TargetPage(c) : nullptr;
+          const std::string* target = IsTargetField(layout, f) ? TargetPage(c) : nullptr;
           if (target && *target == page.Name()) label = LabelAt(cmds, v.number);
           s += " " + name + "=" + (label.empty() ? std::to_string(v.number) : "@" + label);
           break;
@@ -677,7 +677,7 @@ std::string DisassemblePage(const TPage& page) {
     if (c.runOnFlag) s += " runon";
     if (c.disabledFlag) s += " disabled";
     if (!indentOk) s += " indent=" + std::to_string(c.indentLevel);
-    if (c.typeByte != spec.code) s += " typebyte=" + std::to_string(c.typeByte);
+    if (c.typeByte != layout.code) s += " typebyte=" + std::to_string(c.typeByte);
     if (c.lineNumber != line + 1) s += " line=" + std::to_string(c.lineNumber);
     emit(s);
   }

@@ -13,15 +13,15 @@ namespace {
 std::string EveryCommandSource(int version) {
   std::string src = ".version " + std::to_string(version) + "\n";
   for (int t = 0; t < kCommandTypeCount; ++t) {
-    const CommandSpec* spec = CommandSpecOf(t);
-    for (const auto& f : spec->fields)
-      if (f.kind == FieldKind::Props && t % 3 != 0) src += ".mask " + std::string(spec->keyword) + " 0 12 172\n";
+    const CommandLayout* layout = CommandLayoutOf(t);
+    for (const auto& f : layout->fields)
+      if (f.kind == FieldKind::Props && t % 3 != 0) src += ".mask " + std::string(layout->keyword) + " 0 12 172\n";
   }
   src += "Label top\n";
   for (int t = 0; t < kCommandTypeCount; ++t) {
-    const CommandSpec* spec = CommandSpecOf(t);
-    std::string line = "  " + std::string(spec->keyword);
-    for (const auto& f : spec->fields) {
+    const CommandLayout* layout = CommandLayoutOf(t);
+    std::string line = "  " + std::string(layout->keyword);
+    for (const auto& f : layout->fields) {
       if (f.sinceVersion && version <= f.sinceVersion) continue;
       std::string n(f.name);
       switch (f.kind) {

@@ -110,13 +110,13 @@ int Dump(const Args& args) {
   return 0;
 }
 
-void DeclareVar(TParamCollection& vars, const std::string& spec) {
-  size_t eq = spec.find('='), colon = spec.find(':', eq == std::string::npos ? 0 : eq);
+void DeclareVar(TParamCollection& vars, const std::string& definition) {
+  size_t eq = definition.find('='), colon = definition.find(':', eq == std::string::npos ? 0 : eq);
   if (eq == std::string::npos || colon == std::string::npos)
-    throw OrvaError::Utf8("--var wants NAME=TYPE:VALUE, got " + spec);
-  std::string name = cp932::FromUtf8(spec.substr(0, eq));
-  std::string type = spec.substr(eq + 1, colon - eq - 1);
-  std::string value = cp932::FromUtf8(spec.substr(colon + 1));
+    throw OrvaError::Utf8("--var wants NAME=TYPE:VALUE, got " + definition);
+  std::string name = cp932::FromUtf8(definition.substr(0, eq));
+  std::string type = definition.substr(eq + 1, colon - eq - 1);
+  std::string value = cp932::FromUtf8(definition.substr(colon + 1));
   int code = type == "int" ? PT_INT : type == "float" ? PT_FLOAT : type == "flag" ? PT_BOOL : type == "str" ? PT_STR : -1;
   if (code < 0) throw OrvaError::Utf8("unknown variable type \"" + type + "\" (int, float, flag, str)");
   vars.Declare(name, code).Value()->SetStr(value);

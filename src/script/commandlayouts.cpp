@@ -1,4 +1,4 @@
-#include "script/commandschema.h"
+#include "script/commandlayouts.h"
 
 #include <array>
 
@@ -10,12 +10,12 @@ namespace {
 
 using K = FieldKind;
 
-std::vector<CommandSpec> BuildSpecs() {
-  const std::vector<FieldSpec> props{{K::Props, "props"}};
+std::vector<CommandLayout> BuildLayouts() {
+  const std::vector<FieldLayout> props{{K::Props, "props"}};
   auto control = [&](uint8_t code, std::string_view cls, std::string_view kw) {
-    return CommandSpec{code, cls, kw, props};
+    return CommandLayout{code, cls, kw, props};
   };
-  std::vector<CommandSpec> s = {
+  std::vector<CommandLayout> s = {
       {0, "TComIf", "If", {{K::Expr, "cond"}}},
       {1, "TComElseif", "Elseif", {{K::Expr, "cond"}}},
       {2, "TComElse", "Else", {}},
@@ -92,20 +92,20 @@ std::vector<CommandSpec> BuildSpecs() {
   return s;
 }
 
-const std::vector<CommandSpec>& Specs() {
-  static const std::vector<CommandSpec> specs = BuildSpecs();
-  return specs;
+const std::vector<CommandLayout>& Layouts() {
+  static const std::vector<CommandLayout> layouts = BuildLayouts();
+  return layouts;
 }
 
 }  // namespace
 
-const CommandSpec* CommandSpecOf(int code) {
-  const auto& s = Specs();
+const CommandLayout* CommandLayoutOf(int code) {
+  const auto& s = Layouts();
   return (code >= 0 && code < static_cast<int>(s.size())) ? &s[static_cast<size_t>(code)] : nullptr;
 }
 
-const CommandSpec* CommandSpecByKeyword(std::string_view keyword) {
-  for (const auto& s : Specs())
+const CommandLayout* CommandLayoutByKeyword(std::string_view keyword) {
+  for (const auto& s : Layouts())
     if (cp932::SameTextCI(s.keyword, keyword)) return &s;
   return nullptr;
 }

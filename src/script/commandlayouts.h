@@ -20,24 +20,24 @@ enum class FieldKind : uint8_t {
   TextData,   // int32 byte length, then the bytes of tagged text
 };
 
-struct FieldSpec {
+struct FieldLayout {
   FieldKind kind;
   std::string_view name;  // the name the page source uses for the field
   int sinceVersion = 0;   // present only when the page version exceeds this (0: always)
 };
 
-struct CommandSpec {
+struct CommandLayout {
   uint8_t code;
   std::string_view className;  // TComIf ...
   std::string_view keyword;    // the page source's name: If, Call, BoxNew ...
-  std::vector<FieldSpec> fields;
+  std::vector<FieldLayout> fields;
 };
 
 inline constexpr int kCommandTypeCount = 64;
 
-// The spec of a type code (0..63), or null.
-const CommandSpec* CommandSpecOf(int code);
-// The spec of a page-source keyword (case-insensitive), or null.
-const CommandSpec* CommandSpecByKeyword(std::string_view keyword);
+// The layout of a type code (0..63), or null.
+const CommandLayout* CommandLayoutOf(int code);
+// The layout of a page-source keyword (case-insensitive), or null.
+const CommandLayout* CommandLayoutByKeyword(std::string_view keyword);
 
 }  // namespace orva
