@@ -25,12 +25,7 @@ struct OrvaFixture {
       int32_t x = call.args[0]->GetInt(), y = call.args[1]->GetInt();
       call.result.SetInt(x > y ? x : y);
     });
-    TBuildOrvaParser build;
-    build.Compile(text);
-    TMxMemoryStream ms;
-    build.SaveToStream(ms);
-    ms.SetPosition(0);
-    parser.LoadFromStream(ms);
+    LoadStatement(text, parser);
   }
   TSystemVarSource source;
   TParamCollection vars{&source};

@@ -413,17 +413,9 @@ void TOrvaParser::RunStep(const TOpeData& step, TParamCollection& vars, const TS
     return *step.operands[i];
   };
   switch (step.op) {
-    case ocTo: {
-      TCustomParam& a = operand(0);
-      switch (R.GetParamType()) {
-        case PT_INT: R.SetInt(a.GetInt()); break;
-        case PT_FLOAT: R.SetFloat(a.GetFloat()); break;
-        case PT_BOOL: R.SetFlag(a.GetFlag()); break;
-        case PT_STR: R.SetStr(a.GetStr()); break;
-        default: break;
-      }
+    case ocTo:
+      SetScalarAs(R, R.GetParamType(), operand(0));
       break;
-    }
     case ocPlus: case ocMinus: case ocMul: case ocDiv: {
       TCustomParam& a = operand(0);
       TCustomParam& b = operand(1);
@@ -482,6 +474,17 @@ bool RunStatement(const std::string& text, TParamCollection& vars, const TSysFun
   } catch (const OrvaError&) {
     return false;
   }
+}
+
+std::string QuoteStringLiteral(const std::string& value) {
+  std::string out = "\"";
+  for (size_t i = 0; i < value.size();) {
+    size_t len = cp932::CharLength(value, i);
+    if (len == 1 && (value[i] == '"' || value[i] == '\\')) out += '\\';
+    out.append(value, i, len);
+    i += len;
+  }
+  return out + "\"";
 }
 
 void LoadStatement(const std::string& text, TOrvaParser& parser) {

@@ -112,6 +112,16 @@ void ThrowBadIndex(int i) {
 
 void ThrowBadDims(const Dims& d) { throw OrvaError::Format("配列の要素数[%s]が不正です", JoinInts(d)); }
 
+void SetScalarAs(TCustomParam& to, int type, const TCustomParam& from) {
+  switch (type) {
+    case PT_INT: to.SetInt(from.GetInt()); break;
+    case PT_FLOAT: to.SetFloat(from.GetFloat()); break;
+    case PT_BOOL: to.SetFlag(from.GetFlag()); break;
+    case PT_STR: to.SetStr(from.GetStr()); break;
+    default: break;
+  }
+}
+
 std::unique_ptr<TCustomParam> CreateParam(int typeCode) {
   switch (typeCode & 0x7F) {
     case PT_NONE: return std::make_unique<TParamVar>();

@@ -112,6 +112,10 @@ class TCustomParam {
 // a reference for 0.
 std::unique_ptr<TCustomParam> CreateParam(int typeCode);
 
+// Stores from's scalar into `to` converted to the value type `type` (SetInt,
+// SetFloat, SetFlag or SetStr); other types store nothing.
+void SetScalarAs(TCustomParam& to, int type, const TCustomParam& from);
+
 // Conversions shared by every kind.
 namespace conv {
 int32_t StrToInt(const std::string& s);      // 0 when not an integer

@@ -134,6 +134,11 @@ class TOrvaParser {
 // text or when compiling, writing or reading raised an error.
 bool RunStatement(const std::string& text, TParamCollection& vars, const TSysFuncMan& funcs);
 
+// A CP932 text as a string literal of the expression language: in double
+// quotes, with backslashes and double quotes escaped (double-byte characters
+// are left whole, so a trail byte 0x5C is never escaped).
+std::string QuoteStringLiteral(const std::string& value);
+
 // Compiles text, writes the stream form and reads it into parser, as page
 // files deliver expressions. Raises the compile and stream errors.
 void LoadStatement(const std::string& text, TOrvaParser& parser);

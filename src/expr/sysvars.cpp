@@ -45,15 +45,7 @@ TLocalTime SystemLocalTime() {
   std::time_t t = std::time(nullptr);
   std::tm tm{};
   localtime_r(&t, &tm);
-  TLocalTime out;
-  out.year = tm.tm_year + 1900;
-  out.month = tm.tm_mon + 1;
-  out.day = tm.tm_mday;
-  out.week = tm.tm_wday + 1;
-  out.hour = tm.tm_hour;
-  out.min = tm.tm_min;
-  out.sec = tm.tm_sec;
-  return out;
+  return LocalTimeFromTm(tm);
 }
 
 int64_t SystemMillis() {
@@ -76,6 +68,18 @@ int SystemVarNumber(const std::string& name) {
 }
 
 TClockSystemVarSource::TClockSystemVarSource() : TClockSystemVarSource(SystemMillis, SystemLocalTime) {}
+
+TLocalTime LocalTimeFromTm(const std::tm& tm) {
+  TLocalTime out;
+  out.year = tm.tm_year + 1900;
+  out.month = tm.tm_mon + 1;
+  out.day = tm.tm_mday;
+  out.week = tm.tm_wday + 1;
+  out.hour = tm.tm_hour;
+  out.min = tm.tm_min;
+  out.sec = tm.tm_sec;
+  return out;
+}
 
 TClockSystemVarSource::TClockSystemVarSource(MillisClock millis, LocalClock local)
     : millis_(std::move(millis)), local_(std::move(local)) {}

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
@@ -38,6 +39,9 @@ struct TLocalTime {
   int year = 1899, month = 12, day = 30, week = 7;  // week: 1 = Sunday ... 7 = Saturday
   int hour = 0, min = 0, sec = 0;
 };
+
+// The fields of a broken-down calendar time.
+TLocalTime LocalTimeFromTm(const std::tm& tm);
 
 // Where the system variables find state that other subsystems own. Every
 // operation has a default; a subsystem overrides what it owns.

@@ -23,19 +23,6 @@ bool AlwaysDisabled(const TCommand& c) {
   }
 }
 
-// A value as the text of a string literal: backslashes and double quotes
-// escaped, double-byte characters left whole.
-std::string QuoteLiteral(const std::string& value) {
-  std::string out = "\"";
-  for (size_t i = 0; i < value.size();) {
-    size_t len = cp932::CharLength(value, i);
-    if (len == 1 && (value[i] == '"' || value[i] == '\\')) out += '\\';
-    out.append(value, i, len);
-    i += len;
-  }
-  return out + "\"";
-}
-
 }  // namespace
 
 TCallMan::TCallMan(Services services) : s_(std::move(services)), scratch_(std::make_unique<TStack>()) {}
@@ -171,21 +158,14 @@ void TCallMan::ReturnFromCall(TStack& frame) {
       if (frame.returnValue) {
         TCustomParam& to = *target->Value();
         const TCustomParam& from = *frame.returnValue;
-        if (!from.GetDims().empty()) {
+        if (!from.GetDims().empty())
           TParamCollection::AssignValues(to, from);  // an array result keeps its shape
-        } else {
-          switch (to.GetParamType()) {
-            case PT_INT: to.SetInt(from.GetInt()); break;
-            case PT_FLOAT: to.SetFloat(from.GetFloat()); break;
-            case PT_BOOL: to.SetFlag(from.GetFlag()); break;
-            case PT_STR: to.SetStr(from.GetStr()); break;
-            default: break;
-          }
-        }
+        else
+          SetScalarAs(to, to.GetParamType(), from);
       }
     } else {
       std::string value = frame.returnValue ? frame.returnValue->GetStr() : std::string();
-      RunStatement(frame.resultVar + " = " + QuoteLiteral(value), s_.vars, s_.funcs);
+      RunStatement(frame.resultVar + " = " + QuoteStringLiteral(value), s_.vars, s_.funcs);
     }
   }
   // An event that started after the main script had finished returns to a

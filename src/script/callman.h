@@ -11,6 +11,7 @@
 
 #include "common/streams.h"
 #include "expr/params.h"
+#include "expr/sysvars.h"
 #include "script/pages.h"
 
 namespace orva {
@@ -176,6 +177,29 @@ class TCallMan {
   TOrvaObject* sender_ = nullptr;
   int32_t eventLevel_ = 2;
   const TCommand* lastTraced_ = nullptr;
+};
+
+// The system variables' view of an interpreter's call stack (@Result,
+// @ParamCount, @ParamStr, @Sender, @StackCount and DeleteStack); the clocks
+// come from the base class.
+class TCallStackVarSource : public TClockSystemVarSource {
+ public:
+  explicit TCallStackVarSource(std::function<TCallMan*()> callMan) : callMan_(std::move(callMan)) {}
+
+  TCustomParam* CallResult() override { return Cm() ? Cm()->CallResult() : nullptr; }
+  int ParamCount() override { return Cm() ? Cm()->ParamCount() : 0; }
+  std::string ParamStr(int i) override { return Cm() ? Cm()->ParamStr(i) : std::string(); }
+  std::string Sender() override { return Cm() ? Cm()->SenderName() : std::string(); }
+  int StackCount() override { return Cm() ? Cm()->StackCount() : 0; }
+  void RemoveStackFrame(int index) override {
+    if (Cm()) Cm()->RemoveFrame(index);
+  }
+
+ protected:
+  TCallMan* Cm() const { return callMan_(); }
+
+ private:
+  std::function<TCallMan*()> callMan_;
 };
 
 }  // namespace orva

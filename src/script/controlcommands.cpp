@@ -196,14 +196,7 @@ void TComVarNew::Execute(TCallMan& cm) {
   }
   const TCustomParam* v = cm.Evaluate(Expr(2));
   if (!v) return;
-  TCustomParam& target = *item->Value();
-  switch (type) {
-    case PT_INT: target.SetInt(v->GetInt()); break;
-    case PT_FLOAT: target.SetFloat(v->GetFloat()); break;
-    case PT_BOOL: target.SetFlag(v->GetFlag()); break;
-    case PT_STR: target.SetStr(v->GetStr()); break;
-    default: break;
-  }
+  SetScalarAs(*item->Value(), type, *v);
 }
 
 void TComVarDel::Execute(TCallMan& cm) {

@@ -17,6 +17,15 @@ PropertyMask MaskFromBytes(const uint8_t* b, int32_t size) {
 }
 }  // namespace
 
+void TPage::SetStoredMasks(int32_t count, int32_t size, std::vector<uint8_t> raw) {
+  maskCount = count;
+  maskSize = size;
+  rawMasks = std::move(raw);
+  masks_.fill(PropertyMask{});
+  for (int32_t t = 0; t < std::min(count, kMaskCount); ++t)
+    masks_[static_cast<size_t>(t)] = MaskFromBytes(rawMasks.data() + static_cast<size_t>(t) * size, size);
+}
+
 void TPage::SetMask(int typeCode, const PropertyMask& m) {
   masks_[static_cast<size_t>(typeCode)] = m;
   // Keep the stored records in step.
@@ -48,11 +57,9 @@ void TPage::LoadFromStream(TStream& in) {
     maskSize = in.ReadInt32();
     if (maskCount < 0 || maskSize < 0 || (maskSize > 0 && maskCount > in.Remaining() / maskSize))
       throw OrvaError::Utf8("property masks larger than the page");
-    rawMasks.resize(static_cast<size_t>(maskCount) * static_cast<size_t>(maskSize));
-    if (!rawMasks.empty()) in.ReadExact(rawMasks.data(), static_cast<int64_t>(rawMasks.size()));
-    masks_.fill(PropertyMask{});
-    for (int32_t t = 0; t < std::min(maskCount, kMaskCount); ++t)
-      masks_[static_cast<size_t>(t)] = MaskFromBytes(rawMasks.data() + static_cast<size_t>(t) * maskSize, maskSize);
+    std::vector<uint8_t> raw(static_cast<size_t>(maskCount) * static_cast<size_t>(maskSize));
+    if (!raw.empty()) in.ReadExact(raw.data(), static_cast<int64_t>(raw.size()));
+    SetStoredMasks(maskCount, maskSize, std::move(raw));
     // Every command needs at least its type byte and base fields.
     const int32_t count = in.ReadCount(1 + 4 + 1 + 1 + 4);
     for (int32_t i = 0; i < count; ++i) {

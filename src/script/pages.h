@@ -62,6 +62,8 @@ class TPage {
   TComList& Commands() { return commands_; }
   const TComList& Commands() const { return commands_; }
 
+  // Takes count records of size bytes as stored, and the masks they hold.
+  void SetStoredMasks(int32_t count, int32_t size, std::vector<uint8_t> raw);
   // The mask records as they are written: as read, or the usual 64 x 22
   // bytes made from the masks.
   std::vector<uint8_t> StoredMasks(int32_t* count, int32_t* size) const;

@@ -143,17 +143,13 @@ std::unique_ptr<TOrvaParser> CompileExpression(std::string_view textUtf8) {
   size_t a = text.find_first_not_of(" \t");
   if (a == std::string::npos) return p;
   text = text.substr(a, text.find_last_not_of(" \t") - a + 1);
-  TMxMemoryStream m;
-  if (text[0] == '#') {
-    auto bytes = FromHex(text.substr(1));
-    if (!bytes) throw OrvaError::Utf8("bad compiled expression \"" + text + "\"");
-    m.WriteBytes(*bytes);
-  } else {
-    TBuildOrvaParser build;
-    build.Compile(cp932::FromUtf8(text));
-    build.SaveToStream(m);
+  if (text[0] != '#') {
+    LoadStatement(cp932::FromUtf8(text), *p);
+    return p;
   }
-  m.SetPosition(0);
+  auto bytes = FromHex(text.substr(1));
+  if (!bytes) throw OrvaError::Utf8("bad compiled expression \"" + text + "\"");
+  TMxMemoryStream m(*bytes);
   p->LoadFromStream(m);
   if (m.Remaining() != 0) throw OrvaError::Utf8("compiled expression has bytes after its end");
   return p;
@@ -213,7 +209,6 @@ std::unique_ptr<TPage> AssemblePage(std::string_view sourceUtf8, const std::stri
   auto& cmds = page->Commands();
   std::vector<PendingTarget> targets;
   std::vector<std::vector<bool>> given;  // per command, per field: written in the source
-  const auto ownLabels = ScanPageLabels(sourceUtf8);
   int lineNo = 0;
   try {
     std::istringstream in{std::string(sourceUtf8)};
@@ -254,28 +249,12 @@ std::unique_ptr<TPage> AssemblePage(std::string_view sourceUtf8, const std::stri
           }
           page->SetMask(layout->code, m);
         } else if (d == ".rawmasks") {
-          page->maskCount = static_cast<int32_t>(num(1));
-          page->maskSize = static_cast<int32_t>(num(2));
+          const int64_t count = num(1), size = num(2);
           auto bytes = tokens.size() > 3 ? FromHex(tokens[3].text) : std::optional<std::string>("");
-          if (!bytes || bytes->size() != static_cast<size_t>(page->maskCount) * static_cast<size_t>(page->maskSize))
+          if (count < 0 || size < 0 || !bytes || static_cast<int64_t>(bytes->size()) != count * size)
             Fail(lineNo, ".rawmasks: COUNT SIZE HEX with COUNT x SIZE bytes");
-          page->rawMasks.assign(bytes->begin(), bytes->end());
-          // Re-read the masks from the raw records.
-          TMxMemoryStream tmp;
-          tmp.WriteInt32(page->version);
-          tmp.WriteByte(page->resultType);
-          tmp.WriteInt32(page->maskCount);
-          tmp.WriteInt32(page->maskSize);
-          tmp.WriteBytes(*bytes);
-          tmp.WriteInt32(0);
-          tmp.SetPosition(0);
-          int32_t keepVersion = page->version;
-          page->version = 117;
-          TPage probe(name);
-          probe.LoadFromStream(tmp);
-          for (int t = 0; t < TPage::kMaskCount; ++t) page->SetMask(t, probe.Mask(t));
-          page->rawMasks.assign(bytes->begin(), bytes->end());
-          page->version = keepVersion;
+          page->SetStoredMasks(static_cast<int32_t>(count), static_cast<int32_t>(size),
+                               std::vector<uint8_t>(bytes->begin(), bytes->end()));
         } else {
           Fail(lineNo, "unknown directive " + d);
         }
@@ -412,7 +391,10 @@ std::unique_ptr<TPage> AssemblePage(std::string_view sourceUtf8, const std::stri
         if (IsLoopField(c.Layout(), f) && !given[static_cast<size_t>(i)][f])
           c.fields[f].number = DefaultLoopValue(cmds, loops, i);
     }
-    // Labels named by target fields.
+    // Labels named by target fields: the first Label of a name counts.
+    std::map<std::string, int32_t> ownLabels;
+    for (int i = 0; i < cmds.Count(); ++i)
+      if (cmds.At(i).TypeCode() == 3) ownLabels.emplace(cmds.At(i).Text(0), i);
     for (const auto& t : targets) {
       TCommand& c = cmds.At(t.command);
       const std::string* other = IsLoopField(c.Layout(), t.field) ? nullptr : TargetPage(c);
@@ -539,16 +521,9 @@ class Decompiler {
       case ParamKind::Flag: return Piece{o.GetFlag() ? "TRUE" : "FALSE", 0};
       case ParamKind::Str: {
         const std::string v = o.GetStr();
-        if (!RoundTripsAsUtf8(v)) return std::nullopt;
-        std::string lit = "\"";
-        for (size_t i = 0; i < v.size();) {
-          size_t len = cp932::CharLength(v, i);
-          if (len == 1 && (v[i] == '"' || v[i] == '\\')) lit += '\\';
-          if (len == 1 && (v[i] == '\r' || v[i] == '\n')) return std::nullopt;
-          lit.append(v, i, len);
-          i += len;
-        }
-        return Piece{cp932::ToUtf8(lit + "\""), 0};
+        // A page source line cannot hold a line break.
+        if (!RoundTripsAsUtf8(v) || v.find_first_of("\r\n") != std::string::npos) return std::nullopt;
+        return Piece{cp932::ToUtf8(QuoteStringLiteral(v)), 0};
       }
       default: return std::nullopt;
     }

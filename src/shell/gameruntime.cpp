@@ -26,34 +26,19 @@ TLocalTime FixedLocalTime(int64_t gameTimeMs) {
   time_t now = base + static_cast<time_t>(gameTimeMs / 1000);
   std::tm out{};
   gmtime_r(&now, &out);
-  TLocalTime lt;
-  lt.year = out.tm_year + 1900;
-  lt.month = out.tm_mon + 1;
-  lt.day = out.tm_mday;
-  lt.week = out.tm_wday + 1;
-  lt.hour = out.tm_hour;
-  lt.min = out.tm_min;
-  lt.sec = out.tm_sec;
-  return lt;
+  return LocalTimeFromTm(out);
 }
 
 }  // namespace
 
 // The system variables' view of the program: the interpreter's call stack,
 // the window's keys and clocks.
-class TGameRuntime::Source : public TClockSystemVarSource {
+class TGameRuntime::Source : public TCallStackVarSource {
  public:
-  explicit Source(TGameRuntime& rt) : rt_(rt) {}
-  TCallMan* Cm() const { return rt_.project_ && rt_.project_->HasCallMan() ? &rt_.project_->CallMan() : nullptr; }
+  explicit Source(TGameRuntime& rt)
+      : TCallStackVarSource([&rt] { return rt.project_ && rt.project_->HasCallMan() ? &rt.project_->CallMan() : nullptr; }),
+        rt_(rt) {}
 
-  TCustomParam* CallResult() override { return Cm() ? Cm()->CallResult() : nullptr; }
-  int ParamCount() override { return Cm() ? Cm()->ParamCount() : 0; }
-  std::string ParamStr(int i) override { return Cm() ? Cm()->ParamStr(i) : std::string(); }
-  std::string Sender() override { return Cm() ? Cm()->SenderName() : std::string(); }
-  int StackCount() override { return Cm() ? Cm()->StackCount() : 0; }
-  void RemoveStackFrame(int index) override {
-    if (Cm()) Cm()->RemoveFrame(index);
-  }
   bool KeyState(KeyTable table, int code) override {
     if (table != KeyTable::Push || code < 0 || code > 255 || !rt_.view_) return false;
     return rt_.view_->KeyState(static_cast<uint8_t>(code));
@@ -76,10 +61,7 @@ class TGameRuntime::Source : public TClockSystemVarSource {
 
 TGameRuntime::TGameRuntime() : source_(std::make_unique<Source>(*this)) {}
 
-TGameRuntime::~TGameRuntime() {
-  project_.reset();
-  vars_.reset();
-}
+TGameRuntime::~TGameRuntime() = default;
 
 void TGameRuntime::Attach(TFormView& view) { view_ = &view; }
 
@@ -124,7 +106,6 @@ void TGameRuntime::RunInterpreter() {
 
 void TGameRuntime::FreeProject(bool fatalError) {
   if (project_ && !fatalError) project_->RunExitPage();
-  DumpVariables();
   project_.reset();
 }
 
@@ -136,8 +117,7 @@ void TGameRuntime::FreeVariables() {
 }
 
 void TGameRuntime::DumpVariables() {
-  if (dumped_ || !vars_ || !view_ || view_->Options().dumpVars.empty()) return;
-  dumped_ = true;
+  if (!vars_ || !view_ || view_->Options().dumpVars.empty()) return;
   std::ofstream out(view_->Options().dumpVars, std::ios::binary | std::ios::trunc);
   out << VariablesToJson(*vars_);
   if (!out) log::Warning("cannot write " + view_->Options().dumpVars);

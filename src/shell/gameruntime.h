@@ -48,6 +48,7 @@ class TGameRuntime : public TRuntimeHooks, public IScriptHost {
 
  private:
   class Source;
+  // --dump-vars: the table at exit, after the exit page ran.
   void DumpVariables();
 
   TFormView* view_ = nullptr;
@@ -56,7 +57,6 @@ class TGameRuntime : public TRuntimeHooks, public IScriptHost {
   std::unique_ptr<TSysFuncMan> funcs_;
   TTimerList events_;
   std::unique_ptr<TProject> project_;
-  bool dumped_ = false;
 };
 
 }  // namespace orva

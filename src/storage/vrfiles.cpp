@@ -290,6 +290,7 @@ TVrFileManager::TVrFileManager() : TVrFileManager(Options{}) {}
 
 TVrFileManager::TVrFileManager(Options options) : options_(std::move(options)) {
   collections_.push_back(TVrFileCollection::Empty());
+  cdRoots_ = options_.cdRoots ? *options_.cdRoots : DetectDiscRoots();
 }
 
 TVrFileManager::~TVrFileManager() {
@@ -339,9 +340,6 @@ void TVrFileManager::Unmount(int index) {
   collections_.erase(collections_.begin() + index);
 }
 
-std::vector<std::string> TVrFileManager::CdRoots() {
-  return options_.cdRoots ? *options_.cdRoots : DetectDiscRoots();
-}
 
 std::optional<std::string> TVrFileManager::LooseFile(const std::string& root, std::string_view name) {
   if (root.empty() || name.empty()) return std::nullopt;
@@ -540,6 +538,7 @@ void TVrFileManager::ListFolder(std::string_view folder, std::vector<std::string
 // ------------------------------------------------------------- discs, install
 
 bool TVrFileManager::TryMountDisc(int disk, const std::string& setName, bool matchDisk) {
+  if (!options_.cdRoots) cdRoots_ = DetectDiscRoots();  // a disc may have been put in
   for (const auto& cd : CdRoots()) {
     auto game = LooseFile(cd, "game.dat");
     auto install = LooseFile(cd, "install.dat");

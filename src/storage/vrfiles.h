@@ -170,7 +170,9 @@ class TVrFileManager {
   std::function<void(TVrFileCollection*)> onRemoved;
 
   const std::string& TempFolder() const { return tempFolder_; }
-  std::vector<std::string> CdRoots();
+  // Roots of mounted discs, found when the manager is made and looked for
+  // again whenever a disc is asked for.
+  const std::vector<std::string>& CdRoots() const { return cdRoots_; }
   const std::map<std::string, TVrLockData>& WorkFiles() const { return locks_; }
 
  private:
@@ -183,6 +185,7 @@ class TVrFileManager {
   Options options_;
   std::vector<std::unique_ptr<TVrFileCollection>> collections_;
   std::string root_;
+  std::vector<std::string> cdRoots_;
   std::string tempFolder_;
   std::map<std::string, TVrLockData> locks_;  // key: upper-cased entry name
   int32_t nextId_ = 1;

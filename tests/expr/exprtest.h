@@ -22,13 +22,6 @@ inline std::string MessageOf(const std::function<void()>& f) {
 
 // Compiles text (CP932) into its stream form and loads that into parser,
 // as page files deliver expressions.
-inline void LoadCompiled(const std::string& text, orva::TOrvaParser& parser) {
-  orva::TBuildOrvaParser build;
-  build.Compile(text);
-  orva::TMxMemoryStream ms;
-  build.SaveToStream(ms);
-  ms.SetPosition(0);
-  parser.LoadFromStream(ms);
-}
+inline void LoadCompiled(const std::string& text, orva::TOrvaParser& parser) { orva::LoadStatement(text, parser); }
 
 }  // namespace orvatest

@@ -54,25 +54,9 @@ class ScriptHarness : public orva::IScriptHost {
 
   static orva::TOrvaObject* Object(int n);
 
-  // The call-stack system variables answer from the interpreter.
-  class Source : public orva::TSystemVarSource {
-   public:
-    explicit Source(ScriptHarness& h) : h_(h) {}
-    orva::TCustomParam* CallResult() override { return h_.cm ? h_.cm->CallResult() : nullptr; }
-    int ParamCount() override { return h_.cm ? h_.cm->ParamCount() : 0; }
-    std::string ParamStr(int i) override { return h_.cm ? h_.cm->ParamStr(i) : ""; }
-    std::string Sender() override { return h_.cm ? h_.cm->SenderName() : ""; }
-    int StackCount() override { return h_.cm ? h_.cm->StackCount() : 0; }
-    void RemoveStackFrame(int index) override {
-      if (h_.cm) h_.cm->RemoveFrame(index);
-    }
-
-   private:
-    ScriptHarness& h_;
-  };
-
   orva::TVrFileManager files;
-  Source source{*this};
+  // The call-stack system variables answer from the interpreter.
+  orva::TCallStackVarSource source{[this] { return cm.get(); }};
   orva::TParamCollection vars{&source};
   orva::TSysFuncMan funcs;
   orva::TTimerList events;
