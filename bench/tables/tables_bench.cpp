@@ -81,7 +81,8 @@ struct Ours {
     RegisterTableFunctions(funcs, db, files);
     db.CreateTable("work", TDBKind::Game);
     db.CreateTable("items", TDBKind::Game);
-    Call(107, {Lit("mem:items.tsv")});
+    const auto file = Lit("mem:items.tsv");
+    Call(107, {file.get()});
     all.resize(kRows);
     std::iota(all.begin(), all.end(), 0);
   }
@@ -90,9 +91,7 @@ struct Ours {
     p->SetStr(s);
     return p;
   }
-  int32_t Call(int number, const std::vector<std::unique_ptr<TCustomParam>>& args) {
-    TSysFuncArgs a;
-    for (const auto& p : args) a.push_back(p.get());
+  int32_t Call(int number, const TSysFuncArgs& a) {
     auto r = CreateParam(SysFuncInfo(number).resultType);
     funcs.Execute(*r, number, a, vars);
     return r->GetInt();
@@ -267,10 +266,9 @@ void BM_DirectGetInt1000_SQLite(benchmark::State& state) {
 void BM_LoadTsv_Orva(benchmark::State& state) {
   Ours& o = O();
   o.db.SetActiveTable("work");
-  std::vector<std::unique_ptr<TCustomParam>> args;
-  args.push_back(o.Lit("mem:items.tsv"));
+  const auto file = o.Lit("mem:items.tsv");
   for (auto _ : state)
-    if (o.Call(107, args) == 0) state.SkipWithError("not loaded");
+    if (o.Call(107, {file.get()}) == 0) state.SkipWithError("not loaded");
 }
 void BM_LoadTsv_SQLite(benchmark::State& state) {
   Lite& l = L();

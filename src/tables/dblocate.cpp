@@ -193,13 +193,14 @@ void TDBTable::Sort(const std::vector<TDBSortKey>& keys) {
     std::vector<int32_t> ints;       // int and bool keys
     std::vector<Float> floats;
     std::vector<std::string_view> texts;
+    std::vector<uint64_t> prefixes;  // the first 8 bytes of each text, big-endian
   };
   std::vector<Column> columns;
   for (const TDBSortKey& k : keys) {
     const int fi = fields_.IndexOf(k.field);
     if (fi < 0) continue;
     const TDBField& f = fields_[fi];
-    Column c{f.type, k.descending, {}, {}, {}};
+    Column c{f.type, k.descending, {}, {}, {}, {}};
     for (int32_t r = 0; r < count_; ++r) {
       switch (f.type) {
         case TDBFieldType::Int:
@@ -215,7 +216,16 @@ void TDBTable::Sort(const std::vector<TDBSortKey>& keys) {
           c.floats.push_back(v);
           break;
         }
-        case TDBFieldType::Str: c.texts.push_back(TextAt(r, fi)); break;
+        case TDBFieldType::Str: {
+          // Texts hold no zero byte, so zero padding keeps a prefix first.
+          const std::string_view text = TextAt(r, fi);
+          uint64_t prefix = 0;
+          for (size_t i = 0; i < 8; ++i)
+            prefix = prefix << 8 | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
+          c.texts.push_back(text);
+          c.prefixes.push_back(prefix);
+          break;
+        }
       }
     }
     columns.push_back(std::move(c));
@@ -241,6 +251,11 @@ void TDBTable::Sort(const std::vector<TDBSortKey>& keys) {
         // Bool and string keys ignore the descending flag.
         case TDBFieldType::Bool: d = c.ints[static_cast<size_t>(a)] - c.ints[static_cast<size_t>(b)]; break;
         case TDBFieldType::Str: {
+          const uint64_t x = c.prefixes[static_cast<size_t>(a)], y = c.prefixes[static_cast<size_t>(b)];
+          if (x != y) {
+            d = x < y ? -1 : 1;
+            break;
+          }
           const int cmp = c.texts[static_cast<size_t>(a)].compare(c.texts[static_cast<size_t>(b)]);
           d = cmp < 0 ? -1 : (cmp > 0 ? 1 : 0);
           break;

@@ -179,6 +179,9 @@ void TDBManager::LoadTableBlock(TStream& s, TDBKind kind) {
     s.ReadByte();  // class code: every value makes a TDBTable
     auto t = std::make_unique<TDBTable>(std::string(), kind);
     t->Load(s);
+    // Each part holds the tables of its own kind only; another kind there
+    // would outlive every later load of the part.
+    if (t->Kind() != kind) throw OrvaError::Utf8("ファイルが破壊されています (table kind)");
     loaded.push_back(std::move(t));
   }
   std::string activeName;

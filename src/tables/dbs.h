@@ -310,8 +310,10 @@ class TDBManager {
   // table's name; kind Status: the status part). Saving writes the whole
   // block or, when a table cannot be written, throws before writing
   // anything. Loading reads the whole block before anything changes: a
-  // damaged block throws OrvaError and leaves every table as it was;
-  // otherwise the tables of the kind are replaced by the block's.
+  // damaged block (including a table of the other kind) throws OrvaError
+  // and leaves every table as it was; otherwise the tables of the kind are
+  // replaced by the block's. The game part then activates the table of the
+  // saved name; the status part, the last table it read (none for none).
   void SaveTableBlock(TStream& s, TDBKind kind) const;
   void LoadTableBlock(TStream& s, TDBKind kind);
 

@@ -123,6 +123,7 @@ TEST(TableBlock, DamagedBlocksChangeNothing) {
       {"table name length", 9, Int32(0x7FFFFFFF)},
       {"table name past the end", 9, Int32(5000)},
       {"table kind", 14, std::string(1, '\2')},
+      {"a status table in the game part", 14, std::string(1, '\1')},
       {"negative field count", 15, Int32(-1)},
       {"field count past the end", 15, Int32(0x10000000)},
       {"int field of 5 bytes", 19, Int32(5)},
