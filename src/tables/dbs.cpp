@@ -203,6 +203,9 @@ void TDBCustomTable::Load(TStream& s) {
 
 const uint8_t* TDBTable::Record(int32_t index) const {
   if (index < 0 || index >= count_) return nullptr;
+  // Records of a table without fields take no bytes but still exist.
+  static const uint8_t kNoBytes = 0;
+  if (data_.empty()) return &kNoBytes;
   return data_.data() + static_cast<size_t>(index) * static_cast<size_t>(fields_.RecordSize());
 }
 

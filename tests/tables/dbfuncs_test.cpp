@@ -30,6 +30,12 @@ class TableFuncs : public orvatest::SysFuncs {
   TDBManager db;
 };
 
+TEST_F(TableFuncs, EveryTableFunctionHasItsBody) {
+  for (int n = 87; n <= 124; ++n) EXPECT_TRUE(funcs.HasBody(n)) << SysFuncInfo(n).name;
+  EXPECT_TRUE(funcs.HasBody(159));
+  EXPECT_TRUE(funcs.HasBody(160));
+}
+
 TEST_F(TableFuncs, PreconditionsGiveTheFailureResults) {
   Run({{"DBAddField(\"a\", 1)", "3:FALSE"},
        {"DBSetRecNo(0)", "3:FALSE"},

@@ -358,6 +358,12 @@ TEST(TableManager, CopiesAndAppends) {
   EXPECT_EQ(db.At(1).RecNo(), 5);
   EXPECT_TRUE(db.AppendRecordsFrom("dst", {0}));
   EXPECT_EQ(db.At(1).RecordCount(), 7);
+  // Records of a table without fields are records too.
+  db.CreateTable("bare", TDBKind::Game);
+  db.ActiveTable()->InsertRecord();
+  EXPECT_TRUE(db.AppendRecordsFrom("bare", {0}));
+  EXPECT_EQ(db.ActiveTable()->RecordCount(), 2);
+  db.SetActiveTable("src");
 
   // Field lists must agree by name (case-sensitive), type and size.
   db.CreateTable("odd", TDBKind::Game);
