@@ -195,8 +195,13 @@ std::vector<std::string> SaveToLines(const TDBTable& table) {
     for (char c : f.name) ok = ok && !IsBlank(c);
     if (!ok) Unwritable(Sys("field name \"") + f.name + "\"");
     if (i) header += '\t';
-    header += f.name + " " + FieldTypeWord(f.type);
-    if (f.type == TDBFieldType::Str) header += " " + std::to_string(f.DeclaredSize());
+    header += f.name;
+    header += ' ';
+    header += FieldTypeWord(f.type);
+    if (f.type == TDBFieldType::Str) {
+      header += ' ';
+      header += std::to_string(f.DeclaredSize());
+    }
   }
   lines.push_back(std::move(header));
   std::string text;
