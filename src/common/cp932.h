@@ -22,6 +22,21 @@ inline size_t CharLength(std::string_view s, size_t i) {
   return (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
 }
 
+// True for a byte that can follow a lead byte (0x40-0x7E, 0x80-0xFC). Tabs,
+// line ends, blanks and double quotes never are.
+constexpr bool IsTrailByte(unsigned char b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
+
+// Length in bytes (1 or 2) of the character starting at s[i], pairing a lead
+// byte only with a valid trail byte: a lone lead byte before a tab, a line
+// end or a quote is a character of its own and never swallows the next byte.
+// Used where damaged text must not merge cells, lines or escapes.
+inline size_t StrictCharLength(std::string_view s, size_t i) {
+  return (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size() &&
+          IsTrailByte(static_cast<unsigned char>(s[i + 1])))
+             ? 2
+             : 1;
+}
+
 // Number of characters, a double-byte character counting as one.
 size_t CountChars(std::string_view s);
 

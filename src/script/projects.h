@@ -12,6 +12,7 @@
 
 namespace orva {
 
+class TDBManager;
 class TVrFileManager;
 namespace platform {
 class IMessageBox;
@@ -30,6 +31,9 @@ class TProject {
     bool configOnly = false;    // started to show the run configuration only
     // Restores the status save and the "save:" entries (at step 6).
     std::function<void(TProject&)> restoreStatus;
+    // The data tables of the run, whose table blocks game saves and the
+    // status save carry (none in tools and tests that have no tables).
+    TDBManager* tables = nullptr;
   };
 
   explicit TProject(Services services);
@@ -42,6 +46,7 @@ class TProject {
   bool CanReach(const std::string& name);
   TCallMan& CallMan() { return *callMan_; }
   bool HasCallMan() const { return callMan_ != nullptr; }
+  TDBManager* Tables() const { return s_.tables; }
 
   // Runs the exit page for one tick at shutdown.
   void RunExitPage();

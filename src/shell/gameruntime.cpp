@@ -11,6 +11,9 @@
 #include "script/projects.h"
 #include "script/vardump.h"
 #include "shell/view.h"
+#include "tables/dbdump.h"
+#include "tables/dbfuncs.h"
+#include "tables/dbs.h"
 
 namespace orva {
 
@@ -69,6 +72,9 @@ void TGameRuntime::CreateVariables() {
   vars_ = std::make_unique<TParamCollection>(source_.get());
   funcs_ = std::make_unique<TSysFuncMan>();
   RegisterSystemFunctions(*funcs_);
+  log::StepMarker("TDBManager.Create");
+  tables_ = std::make_unique<TDBManager>();
+  RegisterTableFunctions(*funcs_, *tables_, view_->Files());
   // --seed makes the scripts' random numbers the same on every run.
   const auto& seed = view_->Options().seed;
   SeedRandom(seed ? *seed : static_cast<uint32_t>(std::time(nullptr) ^ (std::clock() << 16)));
@@ -83,7 +89,8 @@ bool TGameRuntime::CreateProject() {
                        view_->Platform().messageBox.get(),
                        view_->GameFolder(),
                        view_->Options().configOnly,
-                       nullptr};
+                       nullptr,
+                       tables_.get()};
   project_ = std::make_unique<TProject>(std::move(s));
   return project_->Create();
 }
@@ -109,7 +116,12 @@ void TGameRuntime::FreeProject(bool fatalError) {
   project_.reset();
 }
 
-void TGameRuntime::FreeSysFuncs() { funcs_.reset(); }
+void TGameRuntime::FreeSysFuncs() {
+  funcs_.reset();
+  // The tables outlive the project: its status save writes them.
+  DumpTables();
+  tables_.reset();
+}
 
 void TGameRuntime::FreeVariables() {
   DumpVariables();
@@ -121,6 +133,17 @@ void TGameRuntime::DumpVariables() {
   std::ofstream out(view_->Options().dumpVars, std::ios::binary | std::ios::trunc);
   out << VariablesToJson(*vars_);
   if (!out) log::Warning("cannot write " + view_->Options().dumpVars);
+}
+
+void TGameRuntime::DumpTables() {
+  if (!tables_ || !view_ || view_->Options().dumpTables.empty()) return;
+  std::ofstream out(view_->Options().dumpTables, std::ios::binary | std::ios::trunc);
+  out << TablesToJson(*tables_);
+  if (!out) log::Warning("cannot write " + view_->Options().dumpTables);
+}
+
+void TGameRuntime::ResetWorld() {
+  if (tables_) tables_->ResetGameTables();
 }
 
 int32_t TGameRuntime::FrameDelta() const { return view_ ? view_->State().frameDelta : 0; }

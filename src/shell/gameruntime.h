@@ -14,6 +14,7 @@
 
 namespace orva {
 
+class TDBManager;
 class TParamCollection;
 class TProject;
 class TSysFuncMan;
@@ -42,19 +43,24 @@ class TGameRuntime : public TRuntimeHooks, public IScriptHost {
   void RequestClose() override;
   void ScriptError(const std::string& message) override;
   void ShowWarning(const std::string& message) override;
+  void ResetWorld() override;
 
   TParamCollection* Variables() { return vars_.get(); }
+  TDBManager* Tables() { return tables_.get(); }
   TProject* GetProject() { return project_.get(); }
 
  private:
   class Source;
   // --dump-vars: the table at exit, after the exit page ran.
   void DumpVariables();
+  // --dump-tables: every table at exit, after the exit page ran.
+  void DumpTables();
 
   TFormView* view_ = nullptr;
   std::unique_ptr<Source> source_;
   std::unique_ptr<TParamCollection> vars_;
   std::unique_ptr<TSysFuncMan> funcs_;
+  std::unique_ptr<TDBManager> tables_;
   TTimerList events_;
   std::unique_ptr<TProject> project_;
 };

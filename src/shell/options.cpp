@@ -70,6 +70,8 @@ TRunOptions ParseCommandLine(const std::vector<std::string>& args) {
       o.trace = value();
     } else if (a == "--dump-vars") {
       o.dumpVars = value();
+    } else if (a == "--dump-tables") {
+      o.dumpTables = value();
     } else if (a == "--seed") {
       o.seed = static_cast<uint32_t>(Number(a, value(), 0, 0xFFFFFFFFLL));
     } else if (a == "--save-dir") {
@@ -125,6 +127,7 @@ std::string UsageText() {
          "  --screenshot-every K DIR  write every K-th presented frame into DIR\n"
          "  --trace FILE         write the step markers and the script trace to FILE\n"
          "  --dump-vars FILE     write the variable table as JSON at exit\n"
+         "  --dump-tables FILE   write every data table as JSON at exit\n"
          "  --seed N             seed the scripts' random numbers (default: the clock)\n"
          "  --save-dir DIR       keep the saves in DIR\n"
          "  --fullscreen         start in full screen\n"

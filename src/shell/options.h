@@ -19,6 +19,7 @@ struct TRunOptions {
   std::string screenshotDir;
   std::string trace;                   // step markers and the script trace
   std::string dumpVars;                // the variable table as JSON, written at exit
+  std::string dumpTables;              // every data table as JSON, written at exit
   std::optional<uint32_t> seed;        // seed of the scripts' random numbers
   std::string saveDir;
   bool fullScreen = false;

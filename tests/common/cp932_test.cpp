@@ -19,6 +19,18 @@ TEST(Cp932, LeadBytes) {
     EXPECT_EQ(IsLeadByte(c.b), c.lead) << int(c.b);
 }
 
+TEST(Cp932, StrictPairingNeedsAValidTrailByte) {
+  struct Case { unsigned char b; bool trail; };
+  for (auto c : {Case{0x3F, false}, Case{0x40, true}, Case{0x5C, true}, Case{0x7E, true}, Case{0x7F, false},
+                 Case{0x80, true}, Case{0xFC, true}, Case{0xFD, false}, Case{'\t', false}, Case{'\r', false},
+                 Case{'\n', false}, Case{'"', false}, Case{' ', false}})
+    EXPECT_EQ(IsTrailByte(c.b), c.trail) << int(c.b);
+  struct Len { std::string s; size_t at, strict, loose; };
+  for (const auto& c : {Len{kSo, 0, 2, 2}, Len{"\x83\t", 0, 1, 2}, Len{"\x83\r\n", 0, 1, 2}, Len{"\x83", 0, 1, 1},
+                        Len{"a" + kA, 1, 2, 2}, Len{"\x83\x7f", 0, 1, 2}})
+    EXPECT_TRUE(StrictCharLength(c.s, c.at) == c.strict && CharLength(c.s, c.at) == c.loose) << c.s;
+}
+
 TEST(Cp932, CountsDoubleByteCharactersAsOne) {
   struct Case { std::string s; size_t chars; };
   for (const auto& c : {Case{"", 0}, Case{"abc", 3}, Case{kSo, 1}, Case{"a" + kSo + "b", 3},

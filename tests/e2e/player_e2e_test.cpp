@@ -36,7 +36,10 @@ std::string BuildGame(const orvatest::TempDir& dir, const std::vector<std::pair<
 TEST(PlayerEndToEnd, TheDemoPlaysToItsEnd) {
   orvatest::TempDir dir;
   std::string out;
-  ASSERT_EQ(RunCommand(Player("--frames 300 --dump-vars " + (dir / "vars.json") + " " + DemoCopy(dir)), &out), 0)
+  ASSERT_EQ(RunCommand(Player("--frames 300 --dump-vars " + (dir / "vars.json") + " --dump-tables " +
+                              (dir / "tables.json") + " " + DemoCopy(dir)),
+                       &out),
+            0)
       << out;
   const std::string vars = orvatest::ReadFile(dir / "vars.json");
   EXPECT_NE(vars.find("{\"name\": \"total\", \"type\": \"int\", \"value\": 55}"), std::string::npos) << vars;
@@ -48,6 +51,45 @@ TEST(PlayerEndToEnd, TheDemoPlaysToItsEnd) {
                            "\"value\": \"ABC ｶﾞｲﾄﾞ\"", "\"value\": \"表示.ogg\"", "\"value\": \"007/00FF\"",
                            "\"value\": \"水Wednesday\"", "\"value\": \"apple/Banana/pear/kiwi\""})
     EXPECT_NE(vars.find(want), std::string::npos) << want << "\n" << vars;
+  // The tables page: a CP932 table file loaded, sorted, searched and copied.
+  for (const char* want : {"{\"name\": \"tblLoaded\", \"type\": \"flag\", \"value\": true}",
+                           "{\"name\": \"tblCount\", \"type\": \"int\", \"value\": 6}",
+                           "\"value\": \"3,2,4,6,1,5\"", "\"value\": \"Short Sword\"",
+                           "{\"name\": \"tblBackslash\", \"type\": \"int\", \"value\": 4}",
+                           "\"value\": \"300\"", "\"value\": \"二行\\r\\nの札\"", "\"value\": \"C:\\\\save\"",
+                           "{\"name\": \"tblCopies\", \"type\": \"int\", \"value\": 5}"})
+    EXPECT_NE(vars.find(want), std::string::npos) << want << "\n" << vars;
+  const std::string tables = orvatest::ReadFile(dir / "tables.json");
+  for (const char* want :
+       {"{\"active\": \"weapons\"", "{\"name\": \"settings\", \"kind\": \"status\", \"current\": 0",
+        "[80]", "{\"name\": \"name\", \"type\": \"string\", \"size\": 16}",
+        "[3, \"能力の書\", \"book\", 300, true]", "[1, \"ソード\", \"weapon\", 120.5, false]",
+        "{\"name\": \"weapons\", \"kind\": \"game\", \"current\": 4"})
+    EXPECT_NE(tables.find(want), std::string::npos) << want << "\n" << tables;
+}
+
+TEST(PlayerEndToEnd, ResetKeepsTheStatusTables) {
+  orvatest::TempDir dir;
+  const std::string game = BuildGame(dir, {{"start.ops",
+                                            "Calc {DBCreateTable(\"keep\", TRUE)} runon\n"
+                                            "Calc {DBCreateTable(\"gone\", FALSE)} runon\n"
+                                            "Reset after.osb\n"},
+                                           {"after.ops",
+                                            "VarNew name=n type=int value={DBGetTableCount()} runon\n"
+                                            "VarNew name=active type=string value={DBGetActive()} runon\n"
+                                            "Terminate\n"}});
+  std::string out;
+  ASSERT_EQ(RunCommand(Player("--frames 20 --dump-vars " + (dir / "v.json") + " --dump-tables " + (dir / "t.json") +
+                              " " + game),
+                       &out),
+            0)
+      << out;
+  const std::string vars = orvatest::ReadFile(dir / "v.json");
+  EXPECT_NE(vars.find("{\"name\": \"n\", \"type\": \"int\", \"value\": 1}"), std::string::npos) << vars;
+  EXPECT_NE(vars.find("{\"name\": \"active\", \"type\": \"string\", \"value\": \"\"}"), std::string::npos) << vars;
+  const std::string tables = orvatest::ReadFile(dir / "t.json");
+  EXPECT_NE(tables.find("\"keep\""), std::string::npos) << tables;
+  EXPECT_EQ(tables.find("\"gone\""), std::string::npos) << tables;
 }
 
 TEST(PlayerEndToEnd, RunsAreDeterministic) {

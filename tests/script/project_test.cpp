@@ -130,7 +130,7 @@ class ProjectStart : public ::testing::Test {
   }
   TProject Make() {
     h.files.SetMessageBox(&box);
-    return TProject(TProject::Services{h.files, h.vars, h.funcs, h.events, h, &box, "/nonexistent", false, nullptr});
+    return TProject(TProject::Services{h.files, h.vars, h.funcs, h.events, h, &box, "/nonexistent", false, nullptr, nullptr});
   }
   orvatest::TempDir dir;
   orvatest::ScriptHarness h;
