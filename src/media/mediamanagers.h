@@ -32,6 +32,7 @@ class TMediaManager {
   virtual TDMediaItem* Add(const std::string& name) = 0;
   // Frees the item when it is one of this manager's.
   void Remove(TDMediaItem* item);
+  void RemoveAll() { items_.clear(); }
   void Suspend();
   void Resume();
   void SetEnabled(bool enabled);

@@ -139,12 +139,12 @@ void TWaveDevice::Pull(int16_t* samples, int frames) {
   }
   std::memset(out + done, 0, want - done);
   pulled_ += frames;
-  if (recorder_) recorder_->Write(samples, want);
+  if (tap_) tap_(samples, frames);
 }
 
-void TWaveDevice::SetRecorder(TWaveFileWriter* recorder) {
+void TWaveDevice::SetTap(Tap tap) {
   std::lock_guard hold(mutex_);
-  recorder_ = recorder;
+  tap_ = std::move(tap);
 }
 
 int64_t TWaveDevice::FramesPulled() const {

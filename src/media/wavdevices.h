@@ -5,13 +5,14 @@
 // what the platform's audio output calls from its own thread (or what the
 // game-time driver calls once per tick): it copies the next frames of the
 // queued blocks, marks every block it finished done, and gives silence when
-// nothing is queued. A recorder, when set, receives every frame pulled
+// nothing is queued. A tap, when set, receives every frame pulled
 // (--audio-out).
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -55,7 +56,8 @@ class TWaveDevice : public IWaveDevice {
 
   // The device side: fills `frames` stereo frames.
   void Pull(int16_t* samples, int frames);
-  void SetRecorder(TWaveFileWriter* recorder);
+  using Tap = std::function<void(const int16_t* samples, int frames)>;
+  void SetTap(Tap tap);
   int64_t FramesPulled() const;
   size_t Queued() const;
 
@@ -64,7 +66,7 @@ class TWaveDevice : public IWaveDevice {
   bool open_ = false;
   std::deque<TWaveBlockHeader*> queue_;
   uint32_t offset_ = 0;  // bytes of the front block already played
-  TWaveFileWriter* recorder_ = nullptr;
+  Tap tap_;
   int64_t pulled_ = 0;
 };
 

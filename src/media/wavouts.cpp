@@ -154,8 +154,10 @@ void TWavBuffer::PauseBuffer() {
 void TWavBuffer::SetReadPosition(int64_t bytes) {
   std::lock_guard hold(owner_.lock_);
   readPos_ = std::max<int64_t>(0, bytes) / FrameBytes(format_) * FrameBytes(format_);
-  // A new position is no longer the end; the next mix says whether it is.
+  // A new position is no longer the end, and nothing from it is queued yet:
+  // the next mix says both.
   reachedEnd_ = false;
+  lastMix_ = kNeverMixed;
 }
 
 int64_t TWavBuffer::ReadPosition() const {

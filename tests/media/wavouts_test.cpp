@@ -335,6 +335,10 @@ TEST(WaveDevice, PullCopiesQueuedBlocksMarksThemDoneAndRecords) {
   EXPECT_EQ(out, std::vector<int16_t>({2, 2, 2, 2, 0, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_TRUE(hb.flags.load() & TWaveBlockHeader::kDone);
   EXPECT_EQ(device.FramesPulled(), 12);
+  std::vector<int16_t> tapped;
+  device.SetTap([&](const int16_t* s, int frames) { tapped.assign(s, s + frames * 2); });
+  device.Pull(out.data(), 2);
+  EXPECT_EQ(tapped, std::vector<int16_t>(4, 0));
 }
 
 TEST(GameTimeDriver, ConsumesGameTimeAndTicksAtQuarterDelays) {
