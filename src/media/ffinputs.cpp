@@ -1,6 +1,8 @@
 #include "media/ffinputs.h"
 
 #include <cstdarg>
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <mutex>
 
@@ -64,6 +66,31 @@ AVFrame* DecodeNextFrame(AVFormatContext* format, AVCodecContext* codec, int str
       avcodec_send_packet(codec, nullptr);
     }
   }
+}
+
+bool ProbeMedia(std::shared_ptr<TStream> stream, TMediaInfo& info, std::string* why) {
+  auto in = TFfInput::Open(std::move(stream), why);
+  if (!in) return false;
+  AVFormatContext* f = in->Format();
+  info = {};
+  info.container = f->iformat && f->iformat->name ? f->iformat->name : "";
+  if (f->duration != AV_NOPTS_VALUE && f->duration > 0)
+    info.lengthMs = static_cast<int32_t>(std::min<int64_t>(av_rescale(f->duration, 1000, AV_TIME_BASE), INT32_MAX));
+  const int a = av_find_best_stream(f, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+  if (a >= 0) {
+    const AVCodecParameters* p = f->streams[a]->codecpar;
+    info.soundCodec = avcodec_get_name(p->codec_id);
+    info.rate = p->sample_rate;
+    info.channels = p->ch_layout.nb_channels;
+  }
+  const int v = av_find_best_stream(f, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  if (v >= 0) {
+    const AVCodecParameters* p = f->streams[v]->codecpar;
+    info.videoCodec = avcodec_get_name(p->codec_id);
+    info.width = p->width;
+    info.height = p->height;
+  }
+  return true;
 }
 
 void RouteFfLog() {

@@ -49,6 +49,17 @@ class TFfInput {
 AVFrame* DecodeNextFrame(AVFormatContext* format, AVCodecContext* codec, int streamIndex, AVPacket* packet,
                          AVFrame* frame, bool& flushing);
 
+// What a media file holds.
+struct TMediaInfo {
+  std::string container;             // FFmpeg's name of the container format
+  std::string soundCodec, videoCodec;  // empty: none
+  int rate = 0, channels = 0;        // the sound's
+  int width = 0, height = 0;         // the pictures'
+  int32_t lengthMs = 0;
+};
+// False, with the reason in *why, when FFmpeg does not recognise the data.
+bool ProbeMedia(std::shared_ptr<TStream> stream, TMediaInfo& info, std::string* why);
+
 // FFmpeg's error text.
 std::string FfError(int code);
 // Routes FFmpeg's own log (errors only) to the trace sink, once.

@@ -14,6 +14,10 @@
 
 namespace orva {
 
+namespace media {
+class TMediaLayer;
+}
+
 class TParamCollection;
 class TProject;
 class TSysFuncMan;
@@ -32,6 +36,17 @@ class TGameRuntime : public TRuntimeHooks, public IScriptHost {
   void FreeProject(bool fatalError) override;
   void FreeSysFuncs() override;
   void FreeVariables() override;
+  platform::AudioCallback Mixer() override;
+  int MixerBufferFrames() override;
+  void InitMedia(int width, int height, const std::function<void()>& createScreen) override;
+  void UpdateStreams() override;
+  void AfterPresent() override;
+  void PauseMedia() override;
+  void ResumeMedia() override;
+  void SuspendMedia() override;
+  void ResumeSuspendedMedia() override;
+  void RestoreMedia() override;
+  void FinalizeMedia(const std::function<void()>& freeScreen) override;
 
   // IScriptHost
   int32_t FrameDelta() const override;
@@ -45,11 +60,14 @@ class TGameRuntime : public TRuntimeHooks, public IScriptHost {
 
   TParamCollection* Variables() { return vars_.get(); }
   TProject* GetProject() { return project_.get(); }
+  media::TMediaLayer* Media() { return media_.get(); }
 
  private:
   class Source;
   // --dump-vars: the table at exit, after the exit page ran.
   void DumpVariables();
+  // The media layer, made when the sound device or the media start first.
+  media::TMediaLayer& MediaLayer();
 
   TFormView* view_ = nullptr;
   std::unique_ptr<Source> source_;
@@ -57,6 +75,7 @@ class TGameRuntime : public TRuntimeHooks, public IScriptHost {
   std::unique_ptr<TSysFuncMan> funcs_;
   TTimerList events_;
   std::unique_ptr<TProject> project_;
+  std::unique_ptr<media::TMediaLayer> media_;
 };
 
 }  // namespace orva

@@ -16,5 +16,6 @@ int RunBuild(const Args& args);
 int RunExpr(const Args& args);
 int RunImage(const Args& args);
 int RunWipe(const Args& args);
+int RunMedia(const Args& args);
 
 }  // namespace orvatool

@@ -24,6 +24,7 @@ const Command kCommands[] = {
     {"expr", orvatool::RunExpr, "compile|dump|run expressions"},
     {"image", orvatool::RunImage, "info|decode|encode pictures and layered pictures"},
     {"wipe", orvatool::RunWipe, "render frames of a screen transition"},
+    {"media", orvatool::RunMedia, "info|decode sounds and videos"},
 };
 
 void Usage(FILE* out) {
