@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <set>
+#include <thread>
 
 #include "common/errors.h"
 #include "media/ffaudio.h"
@@ -235,6 +236,45 @@ TEST_P(RampPlayback, SeeksAndLoopsAreExact) {
 
 INSTANTIATE_TEST_SUITE_P(Media, RampPlayback, ::testing::Values(true, false),
                          [](const auto& info) { return info.param ? "Native" : "WaveOutput"; });
+
+// The main thread seeks and asks while the mixing thread reads the same
+// decoder: every decoder call holds the mixer's lock.
+TEST(Managers, TheMainThreadAndTheMixingThreadShareDecodersSafely) {
+  orvatest::TempDir dir;
+  orvatest::WriteFile(dir / "ramp.wav", orvatest::RampWave(44100 * 3));
+  orvatest::MakeMedia(dir / "tone.ogg", orvatest::ToneSource(440, 3) + " -ac 2 -c:a libvorbis");
+  for (bool native : {true, false}) {
+    TMediaSettings settings;
+    settings.directSound = native;
+    settings.delayTime = 100;
+    TVrFileManager files;
+    files.SetRootFolder(dir.path());
+    TMediaLayer::Config config;
+    config.settings = settings;
+    config.files = &files;
+    TMediaLayer layer(config);
+    layer.Init(nullptr, nullptr);  // a mixing thread on the system clock
+    std::vector<TDMediaItem*> items = {layer.Ogg()->Add("ramp.wav"), layer.Ogg()->Add("tone.ogg")};
+    for (TDMediaItem* item : items) {
+      ASSERT_NE(item, nullptr);
+      item->SetAutoRepeat(true);
+      item->Play();
+    }
+    std::vector<int16_t> pulled(2048 * 2);
+    for (int i = 0; i < 300; ++i) {
+      for (TDMediaItem* item : items) {
+        item->SetPosition((i * 37) % 3000);
+        EXPECT_LE(item->GetPosition(), 3000);
+        EXPECT_EQ(item->GetLength(), 3000);
+        if (i % 50 == 0) item->Pause();
+        if (i % 50 == 1) item->Play();
+      }
+      layer.PullDevice(pulled.data(), 256);  // the device plays meanwhile
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    layer.Final(nullptr);
+  }
+}
 
 TEST(Managers, UndecodableSoundsRaiseOrGiveNoItem) {
   MediaRig rig;
