@@ -1,60 +1,86 @@
-// The FFmpeg decoders on hostile bytes, as the player meets them: the first
-// byte chooses a sound streamed in the mixer's format, a sound kept in its
-// own format for the wave output, or a video; the rest is the file, read
-// from memory. Each opens, decodes up to 10 s, seeks to a place the input
-// names, loops to the start and asks for the length.
+// The FFmpeg back end on hostile bytes, as the player meets them: the first
+// byte chooses an Ogg/wave item, a Windows Media item (the whole file), a
+// video item or a decoded PCM stream; the next four a seek position; the
+// rest is the file, read from memory. Each item opens, plays through the
+// mixer for up to 10 s, seeks, loops to its start and tells its length.
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
 
-#include "media/ffaudio.h"
-#include "media/ffvideo.h"
+#include "media/ffbackend.h"
+#include "media/wavdevices.h"
 
 namespace {
 
-constexpr int64_t kMaxBytes = int64_t{44100} * 4 * 10;  // 10 s of output
+using namespace orva::media;
 
-void Sound(std::shared_ptr<orva::TStream> source, orva::media::PcmLayout layout, uint32_t seekTo) {
-  std::string why;
-  auto s = orva::media::TFfAudioStream::Open(std::move(source), layout, &why);
-  if (!s) return;
-  std::vector<uint8_t> buffer(16384);
-  int64_t total = 0;
-  while (total < kMaxBytes) {
-    const int64_t got = s->Read(buffer.data(), static_cast<int64_t>(buffer.size()));
-    if (got <= 0) break;
-    total += got;
-  }
-  if (s->GetSize() > 0) s->SetPosition(static_cast<int64_t>(seekTo) % s->GetSize());
-  s->Read(buffer.data(), static_cast<int64_t>(buffer.size()));
-  s->SetPosition(0);
-  s->Read(buffer.data(), static_cast<int64_t>(buffer.size()));
-  (void)s->LengthMs();
+struct Rig {
+  TWaveDevice device;
+  TWavOut mixer{20, device, [] { return int64_t{0}; }, TWavOut::Driver::Caller};
+  TFfMediaBackend backend{mixer};
+  std::vector<int16_t> block = std::vector<int16_t>(static_cast<size_t>(mixer.BlockBytes() / 2));
+  std::vector<uint8_t> pixels;
+};
+
+Rig& TheRig() {
+  static Rig rig;
+  return rig;
 }
 
-void Video(std::shared_ptr<orva::TStream> source, uint32_t seekTo) {
-  std::string why;
-  auto v = orva::media::TFfVideo::Open(std::move(source), &why);
-  if (!v) return;
-  for (int64_t ms = 0; ms <= 10000; ms += 40) v->AdvanceTo(ms);
-  v->SeekTo(seekTo % 10000);
-  v->AdvanceTo(seekTo % 10000 + 100);
-  v->SeekTo(0);
-  v->AdvanceTo(100);
+// Mixes `blocks` blocks of 20 ms, looking at the picture every other one.
+void Play(Rig& rig, MediaHandle h, int blocks) {
+  for (int i = 0; i < blocks; ++i) {
+    if (!rig.mixer.MixAll(rig.block.data()) && rig.backend.IsEnd(h)) break;
+    if (i % 2 == 0 && rig.backend.NeedPaint(h)) {
+      const int w = rig.backend.GetSourceWidth(h), ht = rig.backend.GetSourceHeight(h);
+      rig.pixels.resize(static_cast<size_t>(w) * static_cast<size_t>(ht) * 4);
+      rig.backend.CopyFrame(h, rig.pixels.data(), w * 4, w, ht);
+    }
+  }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 5) return 0;
+  Rig& rig = TheRig();
   uint32_t seekTo;
   std::memcpy(&seekTo, data + 1, 4);
-  auto source = std::make_shared<orva::TMxMemoryStream>(std::vector<uint8_t>(data + 5, data + size));
-  switch (data[0] % 3) {
-    case 0: Sound(source, orva::media::PcmLayout::Mixer, seekTo); break;
-    case 1: Sound(source, orva::media::PcmLayout::KeepMixable, seekTo); break;
-    default: Video(source, seekTo); break;
+  std::vector<uint8_t> file(data + 5, data + size);
+  const int kind = data[0] % 4;
+  if (kind == 3) {
+    const MediaHandle p = rig.backend.AddPcmStream(std::make_unique<orva::TMxMemoryStream>(file), true);
+    if (p == kNoMedia) return 0;
+    std::vector<uint8_t> buffer(16384);
+    for (int64_t total = 0; total < int64_t{44100} * 4 * 10;) {
+      const int64_t got = rig.backend.PcmRead(p, buffer.data(), static_cast<int64_t>(buffer.size()));
+      if (got <= 0) break;
+      total += got;
+    }
+    const int64_t bytes = rig.backend.PcmGetSize(p);
+    if (bytes > 0) rig.backend.PcmSetPos(p, seekTo % bytes);
+    rig.backend.PcmRead(p, buffer.data(), static_cast<int64_t>(buffer.size()));
+    (void)rig.backend.PcmGetLen(p);
+    rig.backend.DeletePcmStream(p);
+    return 0;
   }
+  const MediaHandle h = kind == 0   ? rig.backend.AddOgg(std::make_unique<orva::TMxMemoryStream>(file), true)
+                        : kind == 1 ? rig.backend.AddWindowsMediaAudio(file)
+                                    : rig.backend.AddVideo("", std::make_unique<orva::TMxMemoryStream>(file), 0);
+  if (h == kNoMedia) return 0;
+  const int32_t length = rig.backend.GetLen(h);
+  rig.backend.SetVol(h, -(static_cast<int32_t>(seekTo) % 10000));
+  rig.backend.SetPan(h, static_cast<int32_t>(seekTo % 20001) - 10000);
+  rig.backend.Play(h);
+  Play(rig, h, 500);  // 10 s
+  rig.backend.SetPosition(h, length > 0 ? static_cast<int32_t>(seekTo % static_cast<uint32_t>(length)) : 0);
+  Play(rig, h, 10);
+  rig.backend.SetAutoRepeat(h, true);
+  rig.backend.SetPosition(h, length > 40 ? length - 40 : 0);
+  rig.backend.Play(h);
+  Play(rig, h, 10);
+  (void)rig.backend.GetPosition(h);
+  rig.backend.Delete(h);
   return 0;
 }
