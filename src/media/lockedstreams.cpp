@@ -46,4 +46,13 @@ int64_t StreamSetPosition(TStream* stream, int64_t position) {
   });
 }
 
+int64_t StreamReadAt(TStream* stream, int64_t position, void* buffer, int64_t count) {
+  if (!buffer || count <= 0 || position < 0) return 0;
+  return Locked(stream, [&](TStream& s) -> int64_t {
+    s.SetPosition(position);
+    if (s.GetPosition() != position) return 0;
+    return s.Read(buffer, count);
+  });
+}
+
 }  // namespace orva::media

@@ -18,5 +18,8 @@ int64_t StreamSize(TStream* stream);
 int64_t StreamRead(TStream* stream, void* buffer, int64_t count);
 int64_t StreamGetPosition(TStream* stream);
 int64_t StreamSetPosition(TStream* stream, int64_t position);  // returns the new position
+// Seeks and reads in one hold of the lock, so that readers that keep their
+// own positions can share one stream.
+int64_t StreamReadAt(TStream* stream, int64_t position, void* buffer, int64_t count);
 
 }  // namespace orva::media

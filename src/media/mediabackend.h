@@ -1,7 +1,7 @@
 // The media back end: Ogg and wave streaming, Windows Media audio, decoded
 // PCM streams and video. The media managers drive every item through this
-// interface; the implementations (FFmpeg and the mixer) come with the media
-// managers, and NullMediaBackend stands in until then and in tests.
+// interface. TFfMediaBackend decodes with FFmpeg and plays through the one
+// mixer; NullMediaBackend keeps item states only, for tests.
 //
 // What callers rely on:
 // - a handle is non-zero and stays valid until its Delete call; calls with an
@@ -71,6 +71,9 @@ class IMediaBackend {
   virtual void SetVol(MediaHandle item, int32_t volume) = 0;
   virtual int32_t GetPan(MediaHandle item) = 0;
   virtual void SetPan(MediaHandle item, int32_t pan) = 0;
+  // A linear gain numerator / denominator (0 ... 1) in place of the decibel
+  // volume (CD tracks).
+  virtual void SetLinearGain(MediaHandle item, int32_t numerator, int32_t denominator) = 0;
   virtual bool GetAutoRepeat(MediaHandle item) = 0;
   virtual void SetAutoRepeat(MediaHandle item, bool repeat) = 0;
   // Loop start (Ogg items only; others answer 0).
@@ -84,6 +87,10 @@ class IMediaBackend {
   virtual int GetSourceWidth(MediaHandle item) = 0;
   virtual int GetSourceHeight(MediaHandle item) = 0;
   virtual bool NeedPaint(MediaHandle item) = 0;
+  // Copies the newest due frame (source size, 32-bit 0x00RRGGBB pixels,
+  // `pitch` bytes from row to row) and marks it shown; false when the item
+  // has no picture yet.
+  virtual bool CopyFrame(MediaHandle item, uint8_t* pixels, int pitch, int width, int height) = 0;
 
   // Decoded PCM streams (sound data read by the program itself).
   virtual MediaHandle AddPcmStream(std::unique_ptr<TStream> stream, bool isOgg) = 0;

@@ -123,6 +123,7 @@ int32_t NullMediaBackend::GetPan(MediaHandle item) {
 void NullMediaBackend::SetPan(MediaHandle item, int32_t pan) {
   if (Item* it = Find(item)) it->pan = pan;
 }
+void NullMediaBackend::SetLinearGain(MediaHandle, int32_t, int32_t) {}
 bool NullMediaBackend::GetAutoRepeat(MediaHandle item) {
   Item* it = Find(item);
   return it && it->repeat;

@@ -44,6 +44,7 @@ class NullMediaBackend : public IMediaBackend {
   void SetVol(MediaHandle item, int32_t volume) override;
   int32_t GetPan(MediaHandle item) override;
   void SetPan(MediaHandle item, int32_t pan) override;
+  void SetLinearGain(MediaHandle item, int32_t numerator, int32_t denominator) override;
   bool GetAutoRepeat(MediaHandle item) override;
   void SetAutoRepeat(MediaHandle item, bool repeat) override;
   int32_t GetRepeatPos(MediaHandle item) override;
@@ -55,6 +56,7 @@ class NullMediaBackend : public IMediaBackend {
   int GetSourceWidth(MediaHandle item) override { return 0; }
   int GetSourceHeight(MediaHandle item) override { return 0; }
   bool NeedPaint(MediaHandle item) override { return false; }
+  bool CopyFrame(MediaHandle, uint8_t*, int, int, int) override { return false; }
 
   MediaHandle AddPcmStream(std::unique_ptr<TStream> stream, bool isOgg) override;
   void DeletePcmStream(MediaHandle stream) override;

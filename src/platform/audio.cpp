@@ -2,7 +2,7 @@
 
 namespace orva::platform {
 
-bool NullAudioOutput::Open(AudioCallback callback) {
+bool NullAudioOutput::Open(AudioCallback callback, int) {
   callback_ = std::move(callback);
   paused_ = true;
   return true;

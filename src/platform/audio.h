@@ -17,9 +17,10 @@ using AudioCallback = std::function<void(int16_t* samples, int frames)>;
 class IAudioOutput {
  public:
   virtual ~IAudioOutput() = default;
-  // Opens the device, paused. False when there is no usable device: the
-  // program then runs silent.
-  virtual bool Open(AudioCallback callback) = 0;
+  // Opens the device, paused, pulling at most `bufferFrames` frames at a
+  // time. False when there is no usable device: the program then runs
+  // silent.
+  virtual bool Open(AudioCallback callback, int bufferFrames) = 0;
   virtual void SetPaused(bool paused) = 0;
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;
@@ -28,7 +29,7 @@ class IAudioOutput {
 // No device: nothing is pulled unless a test asks for it with Pull.
 class NullAudioOutput : public IAudioOutput {
  public:
-  bool Open(AudioCallback callback) override;
+  bool Open(AudioCallback callback, int bufferFrames) override;
   void SetPaused(bool paused) override { paused_ = paused; }
   void Close() override;
   bool IsOpen() const override { return static_cast<bool>(callback_); }

@@ -1,5 +1,6 @@
 // The input side of the platform seam: mouse, wheel, keys (as virtual-key
-// codes), text typed for edit fields, focus changes, exposure and quit.
+// codes), text typed for edit fields, focus changes, exposure, the loss of
+// the sound device and quit.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,7 @@ enum class EventType {
   FocusGained,
   FocusLost,
   Exposed,  // the window must be shown again (uncovered, resized)
+  AudioDeviceLost,  // the sound device went away: it is to be opened again
   Quit,     // the window's close button or the session asks to end
 };
 

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 
 #include "common/log.h"
@@ -11,7 +12,7 @@ void SdlAudioOutput::Trampoline(void* self, Uint8* stream, int len) {
   if (out->callback_) out->callback_(reinterpret_cast<int16_t*>(stream), len / (2 * kAudioChannels));
 }
 
-bool SdlAudioOutput::Open(AudioCallback callback) {
+bool SdlAudioOutput::Open(AudioCallback callback, int bufferFrames) {
   Close();
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     log::Warning(std::string("no sound device: ") + SDL_GetError());
@@ -22,7 +23,7 @@ bool SdlAudioOutput::Open(AudioCallback callback) {
   want.freq = kAudioRate;
   want.format = AUDIO_S16SYS;
   want.channels = kAudioChannels;
-  want.samples = 1024;
+  want.samples = static_cast<Uint16>(std::clamp(bufferFrames, 64, 8192));
   want.callback = &Trampoline;
   want.userdata = this;
   // No changes allowed: SDL converts to whatever the device takes.

@@ -52,7 +52,7 @@ class SdlEventSource : public IEventSource {
 class SdlAudioOutput : public IAudioOutput {
  public:
   ~SdlAudioOutput() override { Close(); }
-  bool Open(AudioCallback callback) override;
+  bool Open(AudioCallback callback, int bufferFrames) override;
   void SetPaused(bool paused) override;
   void Close() override;
   bool IsOpen() const override { return device_ != 0; }

@@ -72,6 +72,10 @@ bool SdlEventSource::Translate(const SDL_Event& e, Event& out) {
       out.repeat = e.key.repeat != 0;
       out.modifiers = Modifiers(static_cast<SDL_Keymod>(e.key.keysym.mod));
       return true;
+    case SDL_AUDIODEVICEREMOVED:
+      if (e.adevice.iscapture) return false;
+      out.type = EventType::AudioDeviceLost;
+      return true;
     case SDL_TEXTINPUT:
       out.type = EventType::TextInput;
       out.text = e.text.text;

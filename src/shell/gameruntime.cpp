@@ -5,6 +5,8 @@
 
 #include "common/cp932.h"
 #include "common/log.h"
+#include "common/paths.h"
+#include "media/medialayer.h"
 #include "expr/paramcollection.h"
 #include "expr/sysfuncs.h"
 #include "expr/sysfuncs_library.h"
@@ -144,6 +146,71 @@ void TGameRuntime::DumpTables() {
 
 void TGameRuntime::ResetWorld() {
   if (tables_) tables_->ResetGameTables();
+}
+
+media::TMediaLayer& TGameRuntime::MediaLayer() {
+  if (!media_) {
+    const TRunOptions& o = view_->Options();
+    media::TMediaLayer::Config c;
+    c.files = &view_->Files();
+    c.audioOut = o.audioOut;
+    if (!o.cdDir.empty()) c.cdFolders.push_back(o.cdDir);
+    c.cdFolders.push_back(paths::JoinHost(view_->GameFolder(), "cd"));
+    c.cdFolders.push_back(view_->GameFolder());
+    media_ = std::make_unique<media::TMediaLayer>(std::move(c));
+  }
+  return *media_;
+}
+
+platform::AudioCallback TGameRuntime::Mixer() {
+  return [m = &MediaLayer()](int16_t* samples, int frames) { m->PullDevice(samples, frames); };
+}
+
+int TGameRuntime::MixerBufferFrames() { return MediaLayer().DeviceBufferFrames(); }
+
+void TGameRuntime::InitMedia(int, int, const std::function<void()>& createScreen) {
+  // Without a device to pull the sound (headless, or no sound device) the
+  // media follow game time, and a run sounds the same every time.
+  std::function<int64_t()> gameTime;
+  if (view_->Options().headless || !view_->Platform().audio->IsOpen())
+    gameTime = [this] { return view_->State().gameTime; };
+  MediaLayer().Init(createScreen, std::move(gameTime));
+}
+
+void TGameRuntime::UpdateStreams() {
+  if (media_) media_->UpdateStreams();
+}
+
+void TGameRuntime::AfterPresent() {
+  if (media_) media_->AfterPresent();
+}
+
+void TGameRuntime::PauseMedia() {
+  if (media_) media_->Deactivate();
+}
+
+void TGameRuntime::ResumeMedia() {
+  if (media_) media_->Activate();
+}
+
+void TGameRuntime::SuspendMedia() {
+  if (media_) media_->Suspend();
+}
+
+void TGameRuntime::ResumeSuspendedMedia() {
+  if (media_) media_->Resume();
+}
+
+void TGameRuntime::RestoreMedia() {
+  if (media_) media_->DeviceRestored();
+}
+
+void TGameRuntime::FinalizeMedia(const std::function<void()>& freeScreen) {
+  if (media_) {
+    media_->Final(freeScreen);
+  } else {
+    freeScreen();
+  }
 }
 
 int32_t TGameRuntime::FrameDelta() const { return view_ ? view_->State().frameDelta : 0; }

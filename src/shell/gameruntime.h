@@ -15,6 +15,10 @@
 namespace orva {
 
 class TDBManager;
+namespace media {
+class TMediaLayer;
+}
+
 class TParamCollection;
 class TProject;
 class TSysFuncMan;
@@ -33,6 +37,17 @@ class TGameRuntime : public TRuntimeHooks, public IScriptHost {
   void FreeProject(bool fatalError) override;
   void FreeSysFuncs() override;
   void FreeVariables() override;
+  platform::AudioCallback Mixer() override;
+  int MixerBufferFrames() override;
+  void InitMedia(int width, int height, const std::function<void()>& createScreen) override;
+  void UpdateStreams() override;
+  void AfterPresent() override;
+  void PauseMedia() override;
+  void ResumeMedia() override;
+  void SuspendMedia() override;
+  void ResumeSuspendedMedia() override;
+  void RestoreMedia() override;
+  void FinalizeMedia(const std::function<void()>& freeScreen) override;
 
   // IScriptHost
   int32_t FrameDelta() const override;
@@ -48,6 +63,7 @@ class TGameRuntime : public TRuntimeHooks, public IScriptHost {
   TParamCollection* Variables() { return vars_.get(); }
   TDBManager* Tables() { return tables_.get(); }
   TProject* GetProject() { return project_.get(); }
+  media::TMediaLayer* Media() { return media_.get(); }
 
  private:
   class Source;
@@ -55,6 +71,8 @@ class TGameRuntime : public TRuntimeHooks, public IScriptHost {
   void DumpVariables();
   // --dump-tables: every table at exit, after the exit page ran.
   void DumpTables();
+  // The media layer, made when the sound device or the media start first.
+  media::TMediaLayer& MediaLayer();
 
   TFormView* view_ = nullptr;
   std::unique_ptr<Source> source_;
@@ -63,6 +81,7 @@ class TGameRuntime : public TRuntimeHooks, public IScriptHost {
   std::unique_ptr<TDBManager> tables_;
   TTimerList events_;
   std::unique_ptr<TProject> project_;
+  std::unique_ptr<media::TMediaLayer> media_;
 };
 
 }  // namespace orva

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/audio.h"
@@ -44,7 +45,9 @@ class TRuntimeHooks {
   // command line asked for.
   virtual TProjectSettings Project(const TProjectSettings& defaults) { return defaults; }
   virtual platform::AudioCallback Mixer() { return nullptr; }  // the sound mixer's pull callback, if any
-  virtual void InitMedia(int width, int height) {}
+  virtual int MixerBufferFrames() { return 1024; }              // the largest pull the device should make
+  // The media layer; the screen manager is made in its course.
+  virtual void InitMedia(int width, int height, const std::function<void()>& createScreen) { createScreen(); }
   virtual void InitColor() {}
   virtual void SetRegistrySize(int width, int height) {}
   virtual IShellScreen& Screen() { return screen_; }
@@ -52,6 +55,7 @@ class TRuntimeHooks {
   // One frame tick.
   virtual void RegistryInputUpkeep() {}
   virtual void RunInterpreter() {}
+  virtual void UpdateStreams() {}  // media that follow game time play the time of this tick
   virtual void RegistryTick() {}
   // True once after a saved game was loaded: that tick is not drawn.
   virtual bool TakeGameLoaded() { return false; }
@@ -75,13 +79,16 @@ class TRuntimeHooks {
   virtual void ReloadSurfaces() {}  // registry recreates surfaces and reloads pictures
   virtual void SuspendMedia() {}
   virtual void ResumeSuspendedMedia() {}
+  // The sound device was lost and has been opened again.
+  virtual void RestoreMedia() {}
 
   // Shutdown, in this order (the reverse of creation).
   virtual void FreeProject(bool fatalError) {}  // exit page and status save unless fatal
   virtual void FreeSysFuncs() {}
   virtual void FreeVariables() {}
   virtual void FinalizeRegistry() {}
-  virtual void FinalizeMedia() {}
+  // The media layer; the screen manager is freed first, in its course.
+  virtual void FinalizeMedia(const std::function<void()>& freeScreen) { freeScreen(); }
 
  private:
   TFrameScreen screen_;

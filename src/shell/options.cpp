@@ -72,6 +72,10 @@ TRunOptions ParseCommandLine(const std::vector<std::string>& args) {
       o.dumpVars = value();
     } else if (a == "--dump-tables") {
       o.dumpTables = value();
+    } else if (a == "--audio-out") {
+      o.audioOut = value();
+    } else if (a == "--cd-dir") {
+      o.cdDir = value();
     } else if (a == "--seed") {
       o.seed = static_cast<uint32_t>(Number(a, value(), 0, 0xFFFFFFFFLL));
     } else if (a == "--save-dir") {
@@ -128,6 +132,8 @@ std::string UsageText() {
          "  --trace FILE         write the step markers and the script trace to FILE\n"
          "  --dump-vars FILE     write the variable table as JSON at exit\n"
          "  --dump-tables FILE   write every data table as JSON at exit\n"
+         "  --audio-out FILE     write all the sound played to FILE (.wav, 44100 Hz 16-bit stereo)\n"
+         "  --cd-dir DIR         look for CD tracks (track01.ogg, .flac, .wav, .mp3) in DIR first\n"
          "  --seed N             seed the scripts' random numbers (default: the clock)\n"
          "  --save-dir DIR       keep the saves in DIR\n"
          "  --fullscreen         start in full screen\n"

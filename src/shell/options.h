@@ -20,6 +20,8 @@ struct TRunOptions {
   std::string trace;                   // step markers and the script trace
   std::string dumpVars;                // the variable table as JSON, written at exit
   std::string dumpTables;              // every data table as JSON, written at exit
+  std::string audioOut;                // a .wav file receiving all the sound played
+  std::string cdDir;                   // the first folder searched for CD track files
   std::optional<uint32_t> seed;        // seed of the scripts' random numbers
   std::string saveDir;
   bool fullScreen = false;

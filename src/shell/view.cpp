@@ -97,17 +97,14 @@ void TFormView::FormCreate() {
 void TFormView::InitializeRuntime() {
   try {
     log::StepMarker("DXSound.Initialize");
-    if (settings_.soundEnabled) {
-      // A machine without a sound device plays silent.
-      if (auto mixer = hooks_.Mixer(); mixer && platform_.audio->Open(std::move(mixer)))
-        platform_.audio->SetPaused(false);
-    }
+    if (settings_.soundEnabled) OpenAudio();
     log::StepMarker("MediaInit");
     mediaMade_ = true;
-    hooks_.InitMedia(settings_.width, settings_.height);
-    if (config_.options.screenshotEvery > 0)
-      hooks_.Screen().SetScreenshotSeries(config_.options.screenshotEvery, config_.options.screenshotDir);
-    hooks_.Screen().Create(platform_.display.get(), settings_.width, settings_.height);
+    hooks_.InitMedia(settings_.width, settings_.height, [this] {
+      if (config_.options.screenshotEvery > 0)
+        hooks_.Screen().SetScreenshotSeries(config_.options.screenshotEvery, config_.options.screenshotDir);
+      hooks_.Screen().Create(platform_.display.get(), settings_.width, settings_.height);
+    });
     log::StepMarker("OrvaInitColor");
     hooks_.InitColor();
     hooks_.SetRegistrySize(settings_.width, settings_.height);
@@ -120,6 +117,12 @@ void TFormView::InitializeRuntime() {
     state_.fatalError = true;
     platform_.messageBox->Show(e.what(), kInfoCaption, platform::MessageButtons::Ok, platform::MessageIcon::Information);
   }
+}
+
+void TFormView::OpenAudio() {
+  // A machine without a sound device plays silent.
+  if (auto mixer = hooks_.Mixer(); mixer && platform_.audio->Open(std::move(mixer), hooks_.MixerBufferFrames()))
+    platform_.audio->SetPaused(false);
 }
 
 void TFormView::Run() {
@@ -178,7 +181,7 @@ void TFormView::FrameTick() {
   hooks_.RegistryInputUpkeep();
   hooks_.RunInterpreter();
   if (state_.terminating) return;
-  // Ogg decoding runs on the media back end's own threads: no per-frame update.
+  hooks_.UpdateStreams();
   hooks_.RegistryTick();
   ++state_.frameCounter;
   if (hooks_.TakeGameLoaded()) skipRender_ = 1;
@@ -251,6 +254,13 @@ void TFormView::Dispatch(const platform::Event& e) {
       return;
     case EventType::Exposed:
       hooks_.Screen().Invalidate();
+      return;
+    case EventType::AudioDeviceLost:
+      if (closed_) return;
+      // Opened again on whatever device is there now.
+      platform_.audio->Close();
+      if (settings_.soundEnabled && runtimeReady_) OpenAudio();
+      hooks_.RestoreMedia();
       return;
     default:
       break;
@@ -394,8 +404,7 @@ void TFormView::Shutdown() {
   if (mediaMade_) {
     mediaMade_ = false;
     Step("MediaFinal", [&] {
-      hooks_.Screen().Free();
-      hooks_.FinalizeMedia();
+      hooks_.FinalizeMedia([this] { hooks_.Screen().Free(); });
       platform_.audio->Close();
     });
   }

@@ -76,6 +76,7 @@ class TFormView {
 
  private:
   void OnTickDue(int64_t now);
+  void OpenAudio();
   void Render();
   void Shutdown();
   bool Shortcut(const platform::Event& e);

@@ -156,3 +156,28 @@ TEST(PlayerEndToEnd, AScriptErrorStopsTheGameWithAFatalStatus) {
 }
 
 }  // namespace
+
+TEST(PlayerEndToEnd, AudioOutRecordsTheTimePlayedAndTheMediaStartAndEndInOrder) {
+  orvatest::TempDir dir;
+  const std::string demo = DemoCopy(dir);
+  std::string out;
+  for (const char* n : {"1", "2"})
+    ASSERT_EQ(RunCommand(Player(std::string("--frames 30 --audio-out ") + (dir / (std::string("a") + n + ".wav")) +
+                                " --trace " + (dir / (std::string("t") + n)) + " " + demo),
+                         &out),
+              0)
+        << out;
+  const std::string wav = orvatest::ReadFile(dir / "a1.wav");
+  // 30 ticks of 16 ms: 21168 frames of 44100 Hz 16-bit stereo.
+  ASSERT_EQ(wav.size(), 44u + 21168 * 4);
+  EXPECT_EQ(wav.substr(0, 4), "RIFF");
+  EXPECT_EQ(wav, orvatest::ReadFile(dir / "a2.wav"));
+  const std::string trace = orvatest::ReadFile(dir / "t1");
+  size_t at = 0;
+  for (const char* step : {"MediaInit:7", "MediaInit:9", "MediaInit:10", "MediaInit:13", "MediaInit:16",
+                           "ScreenMan.Free", "VideoMan.Free", "WmpMan.Free", "OggMan.Free", "CddaMan.Free",
+                           "MidiMan.Free", "orvaFinal"}) {
+    at = trace.find(std::string("[step] ") + step, at);
+    ASSERT_NE(at, std::string::npos) << step << "\n" << trace;
+  }
+}

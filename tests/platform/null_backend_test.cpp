@@ -46,7 +46,7 @@ TEST(NullAudio, PullsOnlyWhileOpenAndPlaying) {
   ASSERT_TRUE(out.Open([&](int16_t* s, int frames) {
     ++calls;
     for (int i = 0; i < frames * 2; ++i) s[i] = 7;
-  }));
+  }, 512));
   EXPECT_EQ(out.Pull(4), std::vector<int16_t>(8, 0));  // opened paused
   out.SetPaused(false);
   EXPECT_EQ(out.Pull(4), std::vector<int16_t>(8, 7));

@@ -20,7 +20,7 @@ TEST(SdlAudio, PullsStereoFramesOnlyWhileUnpaused) {
     if (n <= 0) sizesOk = false;
     for (int i = 0; i < n * kAudioChannels; ++i) samples[i] = 0;
     frames += n;
-  }));
+  }, 512));
   EXPECT_TRUE(out->IsOpen());
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(frames.load(), 0);  // opened paused

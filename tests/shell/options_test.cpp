@@ -12,7 +12,7 @@ using Args = std::vector<std::string>;
 TEST(CommandLine, ReadsEveryOption) {
   auto o = ParseCommandLine({"--headless", "--frames", "120", "--fixed-delta=16", "--screenshot", "s.png", "--trace",
                              "t.txt", "--save-dir", "saves", "--fullscreen", "--scale", "smooth", "--size", "800x600",
-                             "/D3D", "game", "extra"});
+                             "--audio-out", "a.wav", "--cd-dir=tracks", "/D3D", "game", "extra"});
   EXPECT_TRUE(o.headless);
   EXPECT_EQ(o.frames, 120);
   EXPECT_EQ(o.fixedDelta, 16);
@@ -23,6 +23,8 @@ TEST(CommandLine, ReadsEveryOption) {
   EXPECT_EQ(o.scale, platform::ScaleMode::Smooth);
   EXPECT_EQ(o.width, 800);
   EXPECT_EQ(o.height, 600);
+  EXPECT_EQ(o.audioOut, "a.wav");
+  EXPECT_EQ(o.cdDir, "tracks");
   EXPECT_EQ(o.games, (Args{"game", "extra"}));
   EXPECT_FALSE(o.configOnly);
 }
@@ -45,7 +47,7 @@ TEST(CommandLine, RefusesBadArguments) {
   const std::vector<Args> bad = {
       {"--frames", "-1"},       {"--frames", "ten"},     {"--fixed-delta", "0"}, {"--fixed-delta", "301"},
       {"--scale", "blurry"},    {"--size", "640"},       {"--size", "0x480"},    {"--wat"},
-      {"--trace"},
+      {"--trace"},              {"--audio-out"},         {"--cd-dir"},
   };
   for (const auto& args : bad)
     EXPECT_THROW(ParseCommandLine(args), OrvaError) << args[0] << " " << (args.size() > 1 ? args[1] : "");

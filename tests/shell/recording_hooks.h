@@ -35,12 +35,14 @@ class RecordingHooks : public orva::TRuntimeHooks {
   orva::TProjectSettings Project(const orva::TProjectSettings& defaults) override {
     return useSettings ? settings : defaults;
   }
-  void InitMedia(int w, int h) override {
+  void InitMedia(int w, int h, const std::function<void()>& createScreen) override {
     calls.push_back("InitMedia " + std::to_string(w) + "x" + std::to_string(h));
     if (onInitMedia) onInitMedia();
+    createScreen();
   }
   void InitColor() override { calls.push_back("InitColor"); }
   void RegistryInputUpkeep() override { calls.push_back("InputUpkeep"); }
+  void UpdateStreams() override { calls.push_back("UpdateStreams"); }
   void RunInterpreter() override {
     calls.push_back("RunInterpreter");
     if (onInterpreter) onInterpreter();
@@ -71,7 +73,11 @@ class RecordingHooks : public orva::TRuntimeHooks {
   void FreeSysFuncs() override { calls.push_back("FreeSysFuncs"); }
   void FreeVariables() override { calls.push_back("FreeVariables"); }
   void FinalizeRegistry() override { calls.push_back("FinalizeRegistry"); }
-  void FinalizeMedia() override { calls.push_back("FinalizeMedia"); }
+  void FinalizeMedia(const std::function<void()>& freeScreen) override {
+    calls.push_back("FinalizeMedia");
+    freeScreen();
+  }
+  void RestoreMedia() override { calls.push_back("RestoreMedia"); }
 };
 
 }  // namespace orvatest

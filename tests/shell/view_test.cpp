@@ -115,9 +115,16 @@ TEST_F(ViewTest, OneTickRunsItsStepsInOrder) {
   RunFrames(1);
   std::vector<std::string> tick;
   for (const auto& c : hooks.calls)
-    if (c == "InputUpkeep" || c == "RunInterpreter" || c == "RegistryTick" || c == "Compose" || c == "AfterPresent")
+    if (c == "InputUpkeep" || c == "RunInterpreter" || c == "UpdateStreams" || c == "RegistryTick" ||
+        c == "Compose" || c == "AfterPresent")
       tick.push_back(c);
-  EXPECT_EQ(tick, (std::vector<std::string>{"InputUpkeep", "RunInterpreter", "RegistryTick", "Compose", "AfterPresent"}));
+  EXPECT_EQ(tick, (std::vector<std::string>{"InputUpkeep", "RunInterpreter", "UpdateStreams", "RegistryTick",
+                                            "Compose", "AfterPresent"}));
+}
+
+TEST_F(ViewTest, ALostSoundDeviceIsOpenedAgainAndTheMediaRestored) {
+  RunAfter(EventType::AudioDeviceLost, 2);
+  EXPECT_EQ(hooks.Count("RestoreMedia"), 1);
 }
 
 TEST_F(ViewTest, FixedDeltaRunsAreExact) {

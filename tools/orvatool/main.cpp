@@ -25,6 +25,7 @@ const Command kCommands[] = {
     {"image", orvatool::RunImage, "info|decode|encode pictures and layered pictures"},
     {"wipe", orvatool::RunWipe, "render frames of a screen transition"},
     {"table", orvatool::RunTable, "show what the player reads from a table file"},
+    {"media", orvatool::RunMedia, "info|decode sounds and videos"},
 };
 
 void Usage(FILE* out) {
