@@ -169,9 +169,13 @@ bool TVornCollection::ReleaseItem(TVornItem& item, TVornUser user) {
   auto& users = item.users_;
   // The latest acquisition goes first: a user that holds and drops a
   // picture in turn finds it at the end.
-  const auto it = std::find(users.rbegin(), users.rend(), user);
-  if (it == users.rend()) return false;
-  users.erase(std::next(it).base());
+  if (!users.empty() && users.back() == user) {
+    users.pop_back();
+  } else {
+    const auto it = std::find(users.rbegin(), users.rend(), user);
+    if (it == users.rend()) return false;
+    users.erase(std::next(it).base());
+  }
   if (users.empty() && !item.waiting_) Destroy(item);
   return true;
 }
