@@ -20,9 +20,13 @@ size_t ByteOffsetOfChar(std::string_view s, size_t charIndex) {
 }
 
 bool IsCharStart(std::string_view s, size_t i) {
-  size_t p = 0;
-  while (p < i && p < s.size()) p += CharLength(s, p);
-  return p == i;
+  if (i >= s.size()) return i == s.size();
+  // The nearest byte before i that cannot lead a double-byte character ends
+  // a character (a single byte or a trail byte), so a character starts right
+  // after it; the lead-range bytes from there to i pair up.
+  size_t run = 0;
+  while (run < i && IsLeadByte(static_cast<unsigned char>(s[i - 1 - run]))) ++run;
+  return run % 2 == 0;
 }
 
 namespace {

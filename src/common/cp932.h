@@ -54,7 +54,7 @@ std::string ToUpper(std::string_view s);
 // order otherwise. Trail bytes are compared exactly.
 int CompareTextCI(std::string_view a, std::string_view b);
 inline bool SameTextCI(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && CompareTextCI(a, b) == 0;
+  return a.size() == b.size() && (a == b || CompareTextCI(a, b) == 0);
 }
 
 // Conversion at the edges of the program. ToUtf8 never fails: bytes that are

@@ -6,12 +6,22 @@
 
 namespace orva {
 
+namespace {
+// Byte i of the lower-cased name: ASCII capitals fold where they start a
+// character (never as the trail byte of a double-byte character).
+unsigned char LowerByteAt(std::string_view name, size_t i) {
+  const unsigned char c = static_cast<unsigned char>(name[i]);
+  return (c >= 'A' && c <= 'Z' && cp932::IsCharStart(name, i)) ? static_cast<unsigned char>(c + 32) : c;
+}
+}  // namespace
+
+// The length, first byte and second-to-last byte of the lower-cased name,
+// read without making the lower-cased copy.
 uint8_t THashCollectionBase::BucketOf(std::string_view name) {
-  std::string lower = cp932::ToLower(name);
-  uint32_t b = static_cast<uint32_t>(lower.size() * 16) & 0xFF;
-  if (!lower.empty()) {
-    b += static_cast<unsigned char>(lower[0]);
-    if (lower.size() >= 2) b += static_cast<unsigned char>(lower[lower.size() - 2]);
+  uint32_t b = static_cast<uint32_t>(name.size() * 16) & 0xFF;
+  if (!name.empty()) {
+    b += LowerByteAt(name, 0);
+    if (name.size() >= 2) b += LowerByteAt(name, name.size() - 2);
   }
   return static_cast<uint8_t>(b & 0xFF);
 }

@@ -88,6 +88,13 @@ bool EscapesFolder(std::string_view name) {
   return false;
 }
 
+std::string ExtractHostExt(std::string_view hostPath) {
+  const size_t dot = hostPath.rfind('.');
+  const size_t slash = hostPath.rfind('/');
+  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return {};
+  return std::string(hostPath.substr(dot));
+}
+
 std::string JoinHost(std::string_view folder, std::string_view rel) {
   std::string out(folder);
   if (!out.empty() && out.back() != '/') out += '/';

@@ -38,6 +38,10 @@ bool EscapesFolder(std::string_view name);
 
 // Host side -----------------------------------------------------------------
 
+// ".ext" of the last component of a host path (with the dot, case kept),
+// or "" when it has none. UTF-8 never puts '.' or '/' inside a character.
+std::string ExtractHostExt(std::string_view hostPath);
+
 // Joins a host folder and a relative host path with one "/".
 std::string JoinHost(std::string_view folder, std::string_view rel);
 

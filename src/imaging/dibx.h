@@ -136,6 +136,17 @@ class TCustomDIBX {
                                   bool flipH, bool flipV, double angle, int pivotX, int pivotY, double scaleX,
                                   double scaleY);
 
+  // --- smooth drawing ---------------------------------------------------------
+  // The bilinear form of DrawRotateRect / DrawRotateMaskRect (same
+  // arguments; mask may be null), for pictures drawn scaled or rotated with
+  // smoothing. Pixels outside srcRect, keyed pixels (when transparent) and
+  // masked pixels count as uncovered, so edges fade over one pixel instead
+  // of showing the key colour. Unscaled and unrotated, the result equals
+  // that of the plain draws exactly.
+  virtual void DrawSmooth(int x, int y, TCustomDIBX& src, const TRect& srcRect, TCustomDIBX* mask, int alpha,
+                          bool flipH, bool flipV, bool transparent, double angle, int pivotX, int pivotY,
+                          double scaleX, double scaleY);
+
   // --- stretching -----------------------------------------------------------
   virtual void StretchDraw(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, int alpha = 255,
                            bool flipH = false, bool flipV = false, bool transparent = false);
@@ -171,14 +182,37 @@ class TCustomDIBX {
   void TileStretchDrawMask(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, const TileLayout& tile,
                            double scaleX, double scaleY, int alpha, TCustomDIBX& mask, bool flipH = false,
                            bool flipV = false);
-  // The whole src repeated over destRect.
+  // The whole src repeated over destRect (a plain copy: no key).
   void TileFill(const TRect& destRect, TCustomDIBX& src, bool flipH, bool flipV, int offsetX, int offsetY);
+  // The whole src scaled and repeated, at an opacity (above 255 adds),
+  // honouring src's colour key or the mask.
   void TileFillScaled(const TRect& destRect, TCustomDIBX& src, int alpha, bool flipH, bool flipV, int offsetX,
                       int offsetY, double scaleX, double scaleY);
   void TileFillScaledMask(const TRect& destRect, TCustomDIBX& src, int alpha, bool flipH, bool flipV, int offsetX,
                           int offsetY, double scaleX, double scaleY, TCustomDIBX& mask);
   // Four TileFill bands of `width` along the edges of rect.
   void DrawBorderTiled(const TRect& rect, int width, TCustomDIBX& src, bool flipH = false, bool flipV = false);
+
+  // Tiles of the whole src laid every pitchX x pitchY pixels from the
+  // phase (offset mod pitch), each drawn as its content rectangles with
+  // DrawPictureRects.
+  void TileDrawRects(const TRect& destRect, TCustomDIBX& src, TCustomDIBX* mask, int pitchX, int pitchY, int offsetX,
+                     int offsetY, int alpha, bool flipH, bool flipV, bool transparent);
+
+  // --- pictures at the component opacities -----------------------------------
+  // alpha 1..254 blends, 255 copies, 256 and above adds with strength
+  // alpha - 256; 0 and below draws nothing. A mask (null: none) takes the
+  // place of the colour key; without one, transparent keys the copies and
+  // blends (additions always key).
+  void DrawPicture(int x, int y, TCustomDIBX& src, const TRect& srcRect, TCustomDIBX* mask, int alpha, bool flipH,
+                   bool flipV, bool transparent);
+  // The picture src placed at (x, y), drawn one content rectangle at a time
+  // (each where it lies in the picture, mirrored with the flips), so that its
+  // transparent areas cost nothing.
+  void DrawPictureRects(int x, int y, TCustomDIBX& src, TCustomDIBX* mask, int alpha, bool flipH, bool flipV,
+                        bool transparent);
+  void StretchDrawPicture(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, TCustomDIBX* mask, int alpha,
+                          bool flipH, bool flipV, bool transparent);
 
   // --- indexed drawing ------------------------------------------------------
   // Adds table[index] scaled by alpha for every 8-bit source index >=

@@ -8,12 +8,14 @@
 #include <optional>
 
 #include "imaging/dibx.h"
+#include "imaging/dibxkit.h"
 #include "imaging/pixelops.h"
 #include "imaging/rows32.h"
 
 namespace orva {
 
 using namespace pixelops;
+using namespace dibxkit;
 
 // Source index for each destination index along one axis.
 struct AxisMap {
@@ -96,72 +98,6 @@ AxisMaps MapCopyRect(int x, int y, const TRect& rect, const TCustomDIBX& src, co
   return {MapCopy(x, rect.Left, rect.Right, src.Width(), clip.Left, clip.Right, flipH),
           MapCopy(y, rect.Top, rect.Bottom, src.Height(), clip.Top, clip.Bottom, flipV)};
 }
-
-// Keeps a source readable for the whole operation: the surface itself when
-// its format matches the destination's and it is not the destination,
-// otherwise a converted private copy.
-class SourceView {
- public:
-  SourceView(TCustomDIBX& dst, TCustomDIBX& src, bool convert) : surface_(&src) {
-    if (&src == &dst || (convert && src.BitCount() != dst.BitCount())) {
-      copy_ = std::make_unique<TDIBX>();
-      copy_->SetSize(1, 1, convert ? dst.BitCount() : src.BitCount());
-      if (convert && dst.Palette()) copy_->SetPaletteEntries(0, 256, dst.Palette());
-      CopyConvert(*copy_, src);
-      surface_ = copy_.get();
-    }
-    base_ = surface_->Lock(0, 0);
-  }
-  ~SourceView() {
-    if (base_) surface_->Unlock();
-  }
-  SourceView(const SourceView&) = delete;
-  SourceView& operator=(const SourceView&) = delete;
-  const uint8_t* Base() const { return base_; }
-  int Pitch() const { return surface_->Pitch(); }
-  // The colour key of the original source in this view's format.
-  uint32_t Key(TCustomDIBX& src) const {
-    const uint32_t key = static_cast<uint32_t>(src.TransparentColor);
-    if (surface_ == &src || surface_->BitCount() == src.BitCount()) return key;
-    return surface_->RgbToPixel(src.PixelToRgb(key));
-  }
-
- private:
-  TCustomDIBX* surface_;
-  std::unique_ptr<TDIBX> copy_;
-  uint8_t* base_ = nullptr;
-};
-
-// Holds a successful Lock(0, 0) until the end of the scope.
-class LockGuard {
- public:
-  explicit LockGuard(TCustomDIBX& s) : s_(s), base_(s.Lock(0, 0)) {}
-  ~LockGuard() {
-    if (base_) s_.Unlock();
-  }
-  LockGuard(const LockGuard&) = delete;
-  LockGuard& operator=(const LockGuard&) = delete;
-  uint8_t* Base() const { return base_; }
-
- private:
-  TCustomDIBX& s_;
-  uint8_t* base_;
-};
-
-// The destination, the source and the optional mask of one operation,
-// locked for its duration.
-class Locked {
- public:
-  Locked(TCustomDIBX& dst, TCustomDIBX& src, TCustomDIBX* mask) : dst(dst), source(dst, src, true) {
-    if (mask) this->mask.emplace(*mask);
-  }
-  bool Ok() const { return dst.Base() && source.Base() && (!mask || mask->Base()); }
-  const uint8_t* MaskBase() const { return mask ? mask->Base() : nullptr; }
-
-  LockGuard dst;
-  SourceView source;
-  std::optional<LockGuard> mask;
-};
 
 }  // namespace
 
@@ -474,24 +410,6 @@ struct RotateArgs {
   bool flipH, flipV;
 };
 
-int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
-int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }
-
-// Narrows [k0, k1) to the steps k where lo <= start + k * step < hi.
-void NarrowToRange(int64_t start, int64_t step, int64_t lo, int64_t hi, int64_t& k0, int64_t& k1) {
-  if (step == 0) {
-    if (start < lo || start >= hi) k1 = k0;
-    return;
-  }
-  if (step > 0) {
-    k0 = std::max(k0, CeilDiv(lo - start, step));
-    k1 = std::min(k1, CeilDiv(hi - start, step));
-  } else {
-    k0 = std::max(k0, FloorDiv(start - hi, -step) + 1);
-    k1 = std::min(k1, FloorDiv(start - lo, -step) + 1);
-  }
-}
-
 // Visits every destination pixel of the box whose sample lies inside
 // srcRect, calling f(drow, dx, sx, sy). Along a row the samples move
 // linearly, so the pixels inside form one run that is found up front.
@@ -612,17 +530,7 @@ void TCustomDIBX::RotateRect(int x, int y, TCustomDIBX& src, const TRect& srcRec
         if (useKey && sp == keyValue) return;
         a = additive ? a8 : static_cast<uint32_t>(std::min(alpha, 255));
       }
-      if (additive) {
-        Px::Set(drow, dx, Add<Px>(sp, Px::Get(drow, dx), a, ch));
-        return;
-      }
-      if (a == 0) return;
-      if (a >= 255) {
-        Px::Set(drow, dx, sp);
-        return;
-      }
-      const uint32_t d = Px::Get(drow, dx);
-      if (d != sp) Px::Set(drow, dx, Blend<Px>(sp, d, a, ch));
+      PutPixel<Px>(drow, dx, sp, a, additive, ch);
     });
   });
 }
@@ -630,7 +538,7 @@ void TCustomDIBX::RotateRect(int x, int y, TCustomDIBX& src, const TRect& srcRec
 // --- tiling -----------------------------------------------------------------------
 
 namespace {
-int PositiveMod(int64_t v, int m) { return static_cast<int>(((v % m) + m) % m); }
+int64_t PositiveMod(int64_t v, int64_t m) { return ((v % m) + m) % m; }
 }  // namespace
 
 template <class DrawTile>
@@ -640,8 +548,11 @@ void TCustomDIBX::TileLoop(const TRect& destRect, int tileW, int tileH, const Ti
   if (area.Empty()) return;
   const int64_t stepX = std::max<int64_t>(1, int64_t{tileW} + tile.gapX);
   const int64_t stepY = std::max<int64_t>(1, int64_t{tileH} + tile.gapY);
-  int64_t x0 = int64_t{destRect.Left} - PositiveMod(tile.offsetX, tileW);
-  int64_t y0 = int64_t{destRect.Top} - PositiveMod(tile.offsetY, tileH);
+  // The phase runs over a whole period (tile and gap), so that a scrolling
+  // offset moves spaced tiles smoothly.
+  // Overlapping tiles (a negative gap) also start further left and up.
+  int64_t x0 = int64_t{destRect.Left} - PositiveMod(tile.offsetX, stepX) - (tileW - 1) / stepX * stepX;
+  int64_t y0 = int64_t{destRect.Top} - PositiveMod(tile.offsetY, stepY) - (tileH - 1) / stepY * stepY;
   // Start at the first tile that reaches into the drawn area.
   if (x0 + tileW <= area.Left) x0 += (area.Left - x0 - tileW) / stepX * stepX;
   if (y0 + tileH <= area.Top) y0 += (area.Top - y0 - tileH) / stepY * stepY;
@@ -707,9 +618,10 @@ void TCustomDIBX::TileStretchLoop(const TRect& destRect, int tileW, int tileH, c
   const int64_t sx = step16(tileW, scaleX), sy = step16(tileH, scaleY);
   const int64_t stepX = sx + int64_t{std::max(tile.gapX, 0)} * 65536;
   const int64_t stepY = sy + int64_t{std::max(tile.gapY, 0)} * 65536;
-  // The phase is taken in source pixels, then scaled.
-  const int64_t phaseX = static_cast<int64_t>(PositiveMod(tile.offsetX, tileW)) * sx / tileW;
-  const int64_t phaseY = static_cast<int64_t>(PositiveMod(tile.offsetY, tileH)) * sy / tileH;
+  // The offset is in source pixels, scaled; the phase runs over a whole
+  // period (scaled tile and gap).
+  const int64_t phaseX = PositiveMod(int64_t{tile.offsetX} * sx / tileW, stepX);
+  const int64_t phaseY = PositiveMod(int64_t{tile.offsetY} * sy / tileH, stepY);
   int64_t x0 = int64_t{destRect.Left} * 65536 - phaseX;
   int64_t y0 = int64_t{destRect.Top} * 65536 - phaseY;
   const int64_t areaL = int64_t{area.Left} * 65536, areaT = int64_t{area.Top} * 65536;
@@ -761,7 +673,7 @@ void TCustomDIBX::TileFill(const TRect& destRect, TCustomDIBX& src, bool flipH, 
 void TCustomDIBX::TileFillScaled(const TRect& destRect, TCustomDIBX& src, int alpha, bool flipH, bool flipV,
                                  int offsetX, int offsetY, double scaleX, double scaleY) {
   TileStretchDraw(destRect, src, src.BoundsRect(), TileLayout{0, 0, offsetX, offsetY}, scaleX, scaleY, alpha, flipH,
-                  flipV, false);
+                  flipV, true);
 }
 
 void TCustomDIBX::TileFillScaledMask(const TRect& destRect, TCustomDIBX& src, int alpha, bool flipH, bool flipV,
@@ -772,6 +684,60 @@ void TCustomDIBX::TileFillScaledMask(const TRect& destRect, TCustomDIBX& src, in
 
 void TCustomDIBX::DrawBorderTiled(const TRect& r, int w, TCustomDIBX& src, bool flipH, bool flipV) {
   ForEachFrameBand(r, w, [&](const TRect& band) { TileFill(band, src, flipH, flipV, 0, 0); });
+}
+
+void TCustomDIBX::TileDrawRects(const TRect& destRect, TCustomDIBX& src, TCustomDIBX* mask, int pitchX, int pitchY,
+                                int offsetX, int offsetY, int alpha, bool flipH, bool flipV, bool transparent) {
+  if (alpha <= 0 || src.IsEmpty()) return;
+  const int w = src.Width(), h = src.Height();
+  TileLayout tile;
+  tile.gapX = std::max(pitchX, w) - w;
+  tile.gapY = std::max(pitchY, h) - h;
+  tile.offsetX = offsetX;
+  tile.offsetY = offsetY;
+  TileLoop(destRect, w, h, tile,
+           [&](int x, int y) { DrawPictureRects(x, y, src, mask, alpha, flipH, flipV, transparent); });
+}
+
+// --- pictures at the component opacities --------------------------------------------
+
+void TCustomDIBX::DrawPicture(int x, int y, TCustomDIBX& src, const TRect& srcRect, TCustomDIBX* mask, int alpha,
+                              bool flipH, bool flipV, bool transparent) {
+  if (alpha <= 0) return;
+  if (alpha > 255) {
+    if (mask) DrawAddMask(x, y, src, srcRect, alpha - 256, *mask, flipH, flipV);
+    else DrawAdd(x, y, src, srcRect, alpha - 256, flipH, flipV, true);
+  } else if (alpha == 255) {
+    if (mask) DrawMask(x, y, src, srcRect, *mask, flipH, flipV);
+    else Draw(x, y, src, srcRect, flipH, flipV, transparent);
+  } else {
+    if (mask) DrawAlphaMask(x, y, src, srcRect, alpha, *mask, flipH, flipV);
+    else DrawAlpha(x, y, src, srcRect, alpha, flipH, flipV, transparent);
+  }
+}
+
+void TCustomDIBX::DrawPictureRects(int x, int y, TCustomDIBX& src, TCustomDIBX* mask, int alpha, bool flipH,
+                                   bool flipV, bool transparent) {
+  const int w = src.Width(), h = src.Height();
+  for (const TRect& r : src.ContentRects) {
+    const TRect part = Intersect(r, src.BoundsRect());
+    if (part.Empty()) continue;
+    DrawPicture(x + (flipH ? w - part.Right : part.Left), y + (flipV ? h - part.Bottom : part.Top), src, part, mask,
+                alpha, flipH, flipV, transparent);
+  }
+}
+
+void TCustomDIBX::StretchDrawPicture(const TRect& destRect, TCustomDIBX& src, const TRect& srcRect, TCustomDIBX* mask,
+                                     int alpha, bool flipH, bool flipV, bool transparent) {
+  if (alpha <= 0) return;
+  if (alpha > 255) {
+    if (mask) StretchDrawAddMask(destRect, src, srcRect, alpha - 256, *mask, flipH, flipV);
+    else StretchDrawAdd(destRect, src, srcRect, alpha - 256, flipH, flipV, true);
+  } else if (mask) {
+    StretchDrawMask(destRect, src, srcRect, alpha, *mask, flipH, flipV);
+  } else {
+    StretchDraw(destRect, src, srcRect, alpha, flipH, flipV, transparent);
+  }
 }
 
 // --- indexed drawing ---------------------------------------------------------------

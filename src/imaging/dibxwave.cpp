@@ -70,6 +70,10 @@ void TDIBXWave::DrawRotateMaskRect(int x, int y, TCustomDIBX& src, const TRect& 
   ForEachRun(
       [&](int dx) { target_->DrawRotateMaskRect(x + dx, y, src, sr, mask, alpha, fh, fv, angle, px, py, sx, sy); });
 }
+void TDIBXWave::DrawSmooth(int x, int y, TCustomDIBX& src, const TRect& sr, TCustomDIBX* mask, int alpha, bool fh,
+                           bool fv, bool t, double angle, int px, int py, double sx, double sy) {
+  ForEachRun([&](int dx) { target_->DrawSmooth(x + dx, y, src, sr, mask, alpha, fh, fv, t, angle, px, py, sx, sy); });
+}
 void TDIBXWave::StretchDraw(const TRect& dr, TCustomDIBX& src, const TRect& sr, int alpha, bool fh, bool fv, bool t) {
   ForEachRun([&](int dx) { target_->StretchDraw(dr.Offset(dx, 0), src, sr, alpha, fh, fv, t); });
 }

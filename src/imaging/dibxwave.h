@@ -60,6 +60,9 @@ class TDIBXWave : public TCustomDIBX {
                       bool transparent, double angle, int pivotX, int pivotY, double scaleX, double scaleY) override;
   void DrawRotateMaskRect(int x, int y, TCustomDIBX& src, const TRect& sr, TCustomDIBX& mask, int alpha, bool flipH,
                           bool flipV, double angle, int pivotX, int pivotY, double scaleX, double scaleY) override;
+  void DrawSmooth(int x, int y, TCustomDIBX& src, const TRect& sr, TCustomDIBX* mask, int alpha, bool flipH,
+                  bool flipV, bool transparent, double angle, int pivotX, int pivotY, double scaleX,
+                  double scaleY) override;
   void StretchDraw(const TRect& dr, TCustomDIBX& src, const TRect& sr, int alpha, bool flipH, bool flipV,
                    bool transparent) override;
   void StretchDrawMask(const TRect& dr, TCustomDIBX& src, const TRect& sr, int alpha, TCustomDIBX& mask, bool flipH,

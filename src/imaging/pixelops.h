@@ -167,6 +167,23 @@ inline uint32_t Add(uint32_t s, uint32_t d, uint32_t a, const Chan& c) {
   }
 }
 
+// Writes source pixel s at x of row: added with strength a, or at opacity a
+// (0 leaves the pixel, 255 and above copies, a pixel equal to s stays).
+template <class Px>
+inline void PutPixel(uint8_t* row, int x, uint32_t s, uint32_t a, bool additive, const Chan& c) {
+  if (additive) {
+    Px::Set(row, x, Add<Px>(s, Px::Get(row, x), a, c));
+    return;
+  }
+  if (a == 0) return;
+  if (a >= 255) {
+    Px::Set(row, x, s);
+    return;
+  }
+  const uint32_t d = Px::Get(row, x);
+  if (d != s) Px::Set(row, x, Blend<Px>(s, d, a, c));
+}
+
 // Opacity of one mask sample under an overall opacity: the sample itself at
 // full opacity, else (alpha * m) >> 8.
 inline uint32_t MaskAlpha(uint32_t alpha, uint32_t m) { return (alpha & 255u) == 255u ? m : (alpha & 255u) * m >> 8; }

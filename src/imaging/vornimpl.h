@@ -10,8 +10,6 @@ namespace orva::vornimpl {
 void ComposeFrame(TVornFrame& frame, int32_t bgColor, bool notFillBG);
 // Alpha planes from transparent colours, then the depth conversion.
 void ConvertFrame(TVornFrame& frame, int32_t targetBitCount, bool layersKept);
-// Alpha plane of `color`: 255, 0 where the pixel equals key.
-std::unique_ptr<TDIBX> MaskFromKey(TDIBX& color, uint32_t key);
 // 0x00BBGGRR <-> 0x00RRGGBB.
 inline uint32_t SwapRB(uint32_t c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
 

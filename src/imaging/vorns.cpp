@@ -119,9 +119,7 @@ TRect TVornFrame::CropToVisible() {
   return box;
 }
 
-namespace vornimpl {
-
-std::unique_ptr<TDIBX> MaskFromKey(TDIBX& color, uint32_t key) {
+std::unique_ptr<TDIBX> MaskFromKey(TCustomDIBX& color, uint32_t key) {
   auto mask = std::make_unique<TDIBX>(color.Width(), color.Height(), 8);
   mask->Clear(255);
   for (int y = 0; y < color.Height(); ++y)
@@ -129,6 +127,8 @@ std::unique_ptr<TDIBX> MaskFromKey(TDIBX& color, uint32_t key) {
       if (color.GetPixel(x, y) == key) mask->Row(y)[x] = 0;
   return mask;
 }
+
+namespace vornimpl {
 
 void ComposeFrame(TVornFrame& frame, int32_t bgColor, bool notFillBG) {
   TDIBX& c = frame.Color;
@@ -195,7 +195,7 @@ void ConvertFrame(TVornFrame& frame, int32_t targetBitCount, bool layersKept) {
 void TVornFrameList::MakeMasks() {
   for (auto& f : Frames)
     if (!f->AlphaPlane && f->TransColor != -1)
-      f->AlphaPlane = vornimpl::MaskFromKey(f->Color, static_cast<uint32_t>(f->TransColor));
+      f->AlphaPlane = MaskFromKey(f->Color, static_cast<uint32_t>(f->TransColor));
 }
 
 void TVornFrameList::LoadPicture(std::span<const uint8_t> data, bool convert) {
@@ -222,23 +222,30 @@ FileKind KindOfName(std::string_view name) {
 }
 }  // namespace
 
+bool TVornFrameList::LoadsByName(std::string_view name) { return KindOfName(name) != FileKind::None; }
+
+void TVornFrameList::LoadByName(std::string_view name, TMxMemoryStream& data, bool firstFrameOnly, bool keepLayers,
+                                bool convert) {
+  const FileKind kind = KindOfName(name);
+  if (kind == FileKind::Vorn) LoadFromStream(data, firstFrameOnly, keepLayers, convert);
+  else if (kind == FileKind::Picture) LoadPicture(data.Bytes(), convert);
+}
+
 void TVornFrameList::LoadFromFile(const std::string& hostPath, bool firstFrameOnly, bool keepLayers, bool convert) {
-  const FileKind kind = KindOfName(hostPath);
-  if (kind == FileKind::None) return;
+  // A host path is UTF-8: its extension is found as such.
+  const std::string ext = paths::ExtractHostExt(hostPath);
+  if (!LoadsByName(ext)) return;
   TMxMemoryStream m;
   m.LoadFromFile(hostPath);
-  if (kind == FileKind::Vorn) LoadFromStream(m, firstFrameOnly, keepLayers, convert);
-  else LoadPicture(m.Bytes(), convert);
+  LoadByName(ext, m, firstFrameOnly, keepLayers, convert);
 }
 
 void TVornFrameList::LoadFromVfs(TVrFileManager& files, std::string_view name, bool firstFrameOnly, bool keepLayers,
                                  bool convert) {
-  const FileKind kind = KindOfName(name);
-  if (kind == FileKind::None) return;
+  if (!LoadsByName(name)) return;
   TMxMemoryStream m;
   files.LoadEntry(m, name);
-  if (kind == FileKind::Vorn) LoadFromStream(m, firstFrameOnly, keepLayers, convert);
-  else LoadPicture(m.Bytes(), convert);
+  LoadByName(name, m, firstFrameOnly, keepLayers, convert);
 }
 
 void CopyFrameToSurface(TVornFrame& frame, TCustomDIBX& surface) {

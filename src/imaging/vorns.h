@@ -17,6 +17,7 @@
 namespace orva {
 
 class TStream;
+class TMxMemoryStream;
 class TVrFileManager;
 
 // The 40-byte header record.
@@ -100,6 +101,11 @@ class TVornFrameList {
   // file system.
   void LoadFromFile(const std::string& hostPath, bool firstFrameOnly, bool keepLayers, bool convert);
   void LoadFromVfs(TVrFileManager& files, std::string_view name, bool firstFrameOnly, bool keepLayers, bool convert);
+  // The same for a file already read into memory; `name` only chooses the
+  // reader.
+  void LoadByName(std::string_view name, TMxMemoryStream& data, bool firstFrameOnly, bool keepLayers, bool convert);
+  // True when the name's extension is one of those above.
+  static bool LoadsByName(std::string_view name);
   // One frame from a plain picture (BMP, PNG, JPEG, GIF).
   void LoadPicture(std::span<const uint8_t> data, bool convert);
   // The header record without the pixels; `xml` tells the generation.
@@ -120,6 +126,10 @@ void CopyFrameToSurface(TVornFrame& frame, TCustomDIBX& surface);
 // An 8-bit surface of the frame's size holding its alpha plane (all 255
 // when the frame has none).
 void CopyAlphaToSurface(TVornFrame& frame, TCustomDIBX& surface);
+
+// An 8-bit alpha plane of color's size: 255, and 0 where the pixel equals
+// the native colour key.
+std::unique_ptr<TDIBX> MaskFromKey(TCustomDIBX& color, uint32_t key);
 
 // The shuffle of stored items: stored item k belongs at order[k].
 std::vector<int32_t> ShuffleOrder(int32_t seed, int32_t count);

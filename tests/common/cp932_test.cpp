@@ -41,6 +41,21 @@ TEST(Cp932, CountsDoubleByteCharactersAsOne) {
   EXPECT_TRUE(IsCharStart("a" + kSo, 1));
 }
 
+// Character starts found by walking from the front, as the definition says.
+bool StartByWalking(std::string_view s, size_t i) {
+  size_t p = 0;
+  while (p < i && p < s.size()) p += CharLength(s, p);
+  return p == i;
+}
+
+TEST(Cp932, CharacterStartsMatchAWalkFromTheFront) {
+  // Runs of lead-range bytes, trail letters, lone leads at the end.
+  const std::string samples[] = {"", "a", "\x83", kSo + kA + "Z", "\x83\x83\x83\x83" "A", "x\xE0\x81\x9F\x41\xFC",
+                                 "\xB1\x83\x41\x83", "AB" + kA + kA + "\x81"};
+  for (const std::string& s : samples)
+    for (size_t i = 0; i <= s.size() + 1; ++i) EXPECT_EQ(IsCharStart(s, i), StartByWalking(s, i)) << s << " " << i;
+}
+
 TEST(Cp932, CaseFoldingTouchesAsciiLettersOnly) {
   EXPECT_EQ(ToLower("ABC" + kA + "Z"), "abc" + kA + "z");
   EXPECT_EQ(ToUpper("abc" + std::string("\x83\x61") + "z"), "ABC\x83\x61Z");

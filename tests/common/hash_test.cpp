@@ -1,5 +1,7 @@
 #include "common/hash.h"
 
+#include "common/cp932.h"
+
 #include <gtest/gtest.h>
 
 namespace orva {
@@ -57,6 +59,14 @@ TEST(HashCollection, BucketFromLengthFirstAndSecondToLastByte) {
   EXPECT_EQ(THashCollectionBase::BucketOf("A"), (16 + 'a') & 0xFF);
   EXPECT_EQ(THashCollectionBase::BucketOf("AbC"), (48 + 'a' + 'b') & 0xFF);
   EXPECT_EQ(THashCollectionBase::BucketOf("abc"), THashCollectionBase::BucketOf("ABC"));
+  // A trail byte that looks like a capital is not folded ("ア" is 0x83 0x41).
+  for (const std::string name : {"\x83\x41x", "x\x83\x41x", "\x83\x83\x41x", "Pictures\\Face.VOR"}) {
+    const std::string lower = cp932::ToLower(name);
+    EXPECT_EQ(THashCollectionBase::BucketOf(name),
+              ((lower.size() * 16) + static_cast<unsigned char>(lower[0]) +
+               static_cast<unsigned char>(lower[lower.size() - 2])) & 0xFF)
+        << name;
+  }
 }
 
 TEST(HashCollection, DoubleByteCharactersAreComparedExactly) {

@@ -23,6 +23,15 @@ TEST(Paths, NameParts) {
   EXPECT_EQ(IncludeTrailingBackslash("a\\"), "a\\");
 }
 
+TEST(Paths, HostExtensions) {
+  // "あ" in UTF-8 ends with a byte that code page 932 would take for a lead byte.
+  const struct {
+    const char* path;
+    const char* ext;
+  } cases[] = {{"pic.PNG", ".PNG"}, {"dir.d/file", ""}, {"a/b", ""}, {"\xE3\x81\x82.vor", ".vor"}, {"x.tar.gz", ".gz"}};
+  for (const auto& c : cases) EXPECT_EQ(ExtractHostExt(c.path), c.ext) << c.path;
+}
+
 TEST(Paths, ComponentsNeverSplitATrailByte) {
   EXPECT_EQ(SplitComponents("a\\" + kSo + "\\\\b/c"), (std::vector<std::string>{"a", kSo, "b", "c"}));
 }

@@ -7,55 +7,13 @@
 
 #include "imaging/dibx.h"
 #include "imaging/dibxwave.h"
+#include "surfacetest.h"
 #include "testsupport.h"
 
 namespace orva {
 namespace {
 
-using Pixels = std::vector<uint32_t>;
-
-// A surface of w x h with the given pixels, row by row.
-std::unique_ptr<TDIBX> Make(int w, int h, int bits, const Pixels& px) {
-  auto s = std::make_unique<TDIBX>(w, h, bits);
-  for (int i = 0; i < w * h; ++i) s->SetPixel(i % w, i / w, px[static_cast<size_t>(i)]);
-  return s;
-}
-
-Pixels Read(TDIBX& s) {
-  Pixels out;
-  for (int y = 0; y < s.Height(); ++y)
-    for (int x = 0; x < s.Width(); ++x) out.push_back(s.GetPixel(x, y));
-  return out;
-}
-
-std::unique_ptr<TDIBX> Filled(int w, int h, int bits, uint32_t v) {
-  auto s = std::make_unique<TDIBX>(w, h, bits);
-  s->Clear(v);
-  return s;
-}
-
-// Independent per-channel forms of the arithmetic, used as the oracle.
-struct Masks {
-  uint32_t m[3];
-};
-Masks MasksOf(int bits) {
-  switch (bits) {
-    case 15: return {{0x7C00, 0x03E0, 0x001F}};
-    case 16: return {{0xF800, 0x07E0, 0x001F}};
-    case 8: return {{0xFF, 0, 0}};
-    default: return {{0xFF0000, 0x00FF00, 0x0000FF}};
-  }
-}
-uint32_t RefBlend(int bits, uint32_t s, uint32_t d, uint32_t a) {
-  uint32_t out = 0;
-  for (uint32_t M : MasksOf(bits).m) out |= (((s & M) * a + (d & M) * (255 - a)) >> 8) & M;
-  return out;
-}
-uint32_t RefAdd(int bits, uint32_t s, uint32_t d, uint32_t a) {
-  uint32_t out = 0;
-  for (uint32_t M : MasksOf(bits).m) out |= std::min((d & M) + (((a * (s & M)) >> 8) & M), M);
-  return out;
-}
+using namespace surfacetest;
 
 TEST(Surface, ColorToPixelPerFormat) {
   struct Case {
@@ -351,7 +309,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, SurfaceTile,
                                            TileCase{-1, 0, {3, 1, 2, 3, 1, 2, 3}},
                                            // A negative multiple of the width starts with a whole tile.
                                            TileCase{-6, 0, {1, 2, 3, 1, 2, 3, 1}},
-                                           TileCase{0, 1, {1, 2, 3, 0, 1, 2, 3}}));
+                                           TileCase{0, 1, {1, 2, 3, 0, 1, 2, 3}},
+                                           // Spaced tiles scroll over the whole period, one pixel per step.
+                                           TileCase{3, 1, {0, 1, 2, 3, 0, 1, 2}},
+                                           TileCase{4, 1, {1, 2, 3, 0, 1, 2, 3}},
+                                           // Overlapping tiles: each later one covers the one before.
+                                           TileCase{1, -1, {2, 1, 2, 1, 2, 1, 2}}));
 
 TEST(Surface, TileVariantsStayInsideDestRect) {
   auto src = Make(2, 1, 32, {0x808080, 0x404040});
@@ -386,6 +349,72 @@ TEST(Surface, TileFillScaledAndBorder) {
   auto border = Filled(3, 3, 32, 0);
   border->DrawBorderTiled({0, 0, 3, 3}, 1, *dot);
   EXPECT_EQ(Read(*border), (Pixels{5, 5, 5, 5, 0, 5, 5, 5, 5}));
+}
+
+TEST(Surface, ScaledTilesHonourTheKey) {
+  auto src = Make(2, 1, 32, {9, 5});
+  src->TransparentColor = 9;
+  auto dst = Filled(4, 1, 32, 1);
+  dst->TileFillScaled({0, 0, 4, 1}, *src, 255, false, false, 0, 0, 1.0, 1.0);
+  EXPECT_EQ(Read(*dst), (Pixels{1, 5, 1, 5}));
+}
+
+TEST(Surface, PictureOpacityRegimes) {
+  struct Case {
+    int alpha;
+    bool mask;
+    uint32_t expected;  // 0x808080 drawn over 0x101010 through mask value 128 when masked
+  } cases[] = {
+      {0, false, 0x101010},
+      {128, false, RefBlend(32, 0x808080, 0x101010, 128)},
+      {255, false, 0x808080},
+      {384, false, RefAdd(32, 0x808080, 0x101010, 128)},
+      {512, false, RefAdd(32, 0x808080, 0x101010, 255)},
+      {128, true, RefBlend(32, 0x808080, 0x101010, 64)},
+      {255, true, RefBlend(32, 0x808080, 0x101010, 128)},
+      {511, true, RefAdd(32, 0x808080, 0x101010, 128)},
+  };
+  auto src = Filled(2, 1, 32, 0x808080);
+  auto mask = Filled(2, 1, 8, 128);
+  for (const Case& c : cases) {
+    auto copy = Filled(2, 1, 32, 0x101010), stretched = Filled(4, 1, 32, 0x101010);
+    copy->DrawPicture(0, 0, *src, src->BoundsRect(), c.mask ? mask.get() : nullptr, c.alpha, false, false, false);
+    stretched->StretchDrawPicture({0, 0, 4, 1}, *src, src->BoundsRect(), c.mask ? mask.get() : nullptr, c.alpha,
+                                  false, false, false);
+    EXPECT_EQ(Read(*copy), Pixels(2, c.expected)) << c.alpha << " " << c.mask;
+    EXPECT_EQ(Read(*stretched), Pixels(4, c.expected)) << c.alpha << " " << c.mask;
+  }
+  // Keys: copies and blends only when asked, additions always.
+  src->SetPixel(0, 0, 7);
+  src->TransparentColor = 7;
+  for (int alpha : {128, 255, 300}) {
+    auto keyed = Filled(2, 1, 32, 0);
+    keyed->DrawPicture(0, 0, *src, src->BoundsRect(), nullptr, alpha, false, false, alpha <= 255);
+    EXPECT_EQ(keyed->GetPixel(0, 0), 0u) << alpha;
+  }
+}
+
+TEST(Surface, ContentRectanglesAreDrawnOneByOne) {
+  // A 4 x 1 picture whose visible parts are its first and last pixels.
+  auto src = Make(4, 1, 32, {1, 2, 3, 4});
+  src->ContentRects = {{0, 0, 1, 1}, {3, 0, 4, 1}, {9, 0, 12, 1}};
+  auto dst = Filled(6, 1, 32, 7);
+  dst->DrawPictureRects(1, 0, *src, nullptr, 255, false, false, false);
+  EXPECT_EQ(Read(*dst), (Pixels{7, 1, 7, 7, 4, 7}));
+  auto flipped = Filled(6, 1, 32, 7);
+  flipped->DrawPictureRects(1, 0, *src, nullptr, 255, true, false, false);
+  EXPECT_EQ(Read(*flipped), (Pixels{7, 4, 7, 7, 1, 7}));
+
+  // Tiles every 5 pixels, scrolled by 6 (phase 1), each by its rectangles.
+  auto tiled = Filled(11, 1, 32, 7);
+  tiled->TileDrawRects({0, 0, 11, 1}, *src, nullptr, 5, 1, 6, 0, 255, false, false, false);
+  EXPECT_EQ(Read(*tiled), (Pixels{7, 7, 4, 7, 1, 7, 7, 4, 7, 1, 7}));
+  EXPECT_FALSE(tiled->HasClip());
+  // A pitch below the picture size means the picture size.
+  auto packed = Filled(8, 1, 32, 7);
+  packed->TileDrawRects({0, 0, 8, 1}, *src, nullptr, 0, 0, 0, 0, 128, false, false, false);
+  const uint32_t b1 = RefBlend(32, 1, 7, 128), b4 = RefBlend(32, 4, 7, 128);
+  EXPECT_EQ(Read(*packed), (Pixels{b1, 7, 7, b4, b1, 7, 7, b4}));
 }
 
 TEST(Surface, RotationMapsThroughInverseFixedPoint) {
@@ -496,20 +525,7 @@ TEST(Surface, BmpFilesRoundTripAt24Bits) {
 namespace orva {
 namespace {
 
-// Random pixels, so that the fast row paths meet every kind of pixel pair.
-std::unique_ptr<TDIBX> Noise(int w, int h, int bits, uint32_t seed) {
-  auto s = std::make_unique<TDIBX>(w, h, bits);
-  uint32_t x = seed * 2654435761u + 1;
-  for (int y = 0; y < h; ++y)
-    for (int i = 0; i < w; ++i) {
-      x ^= x << 13;
-      x ^= x >> 17;
-      x ^= x << 5;
-      // Every fourth pixel repeats a fixed value so equal pairs occur.
-      s->SetPixel(i, y, (i % 4 == 1) ? 0x00336699u : (bits == 8 ? x & 0xFF : x));
-    }
-  return s;
-}
+using namespace surfacetest;
 
 TEST(SurfaceExactness, RowPathsMatchThePerPixelFormulas) {
   // Widths that leave a tail after groups of four pixels.

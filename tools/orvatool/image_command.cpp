@@ -2,6 +2,7 @@
 // layered pictures from plain ones.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "commands.h"
@@ -23,11 +24,15 @@ const char kImageUsage[] =
     "      format, size, depth, frames and layers\n"
     "  orvatool image decode FILE OUT.png [--frame K] [--ident-code N]\n"
     "      frame K (default 0), composed, with its alpha as an RGBA PNG\n"
-    "  orvatool image encode IN OUT.vor [--comp-type 0|1|2] [--comp-level N] [--ident-code N]\n"
-    "      a layered picture (XML generation) from a BMP, PNG, JPEG or GIF picture\n";
+    "  orvatool image encode IN... OUT.vor [--delay MS[,MS...]] [--comp-type 0|1|2] [--comp-level N]\n"
+    "                       [--ident-code N]\n"
+    "      a layered picture (XML generation) whose frames are the frames of the inputs in order;\n"
+    "      --delay gives every frame's delay in ms (one value for all, or one per frame)\n"
+    "  Pictures are read by their extension: .vor (layered), .png, .bmp, .dib, .jpg, .jpeg, .gif.\n";
 
 struct Options {
   std::vector<std::string> positional;
+  std::vector<int32_t> delays;
   int frame = 0;
   int32_t identCode = 0;
   int compType = 0;
@@ -41,6 +46,20 @@ int32_t Number(const std::string& text) {
   return static_cast<int32_t>(v);
 }
 
+// "MS" or "MS,MS,...", each at least 0.
+std::vector<int32_t> Delays(const std::string& text) {
+  std::vector<int32_t> out;
+  size_t start = 0;
+  for (;;) {
+    const size_t comma = text.find(',', start);
+    const int32_t v = Number(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    if (v < 0) throw OrvaError::Utf8("--delay: a delay cannot be negative: " + text);
+    out.push_back(v);
+    if (comma == std::string::npos) return out;
+    start = comma + 1;
+  }
+}
+
 Options Parse(const Args& a) {
   Options o;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -49,6 +68,7 @@ Options Parse(const Args& a) {
       return a[++i];
     };
     if (a[i] == "--frame") o.frame = Number(value());
+    else if (a[i] == "--delay") o.delays = Delays(value());
     else if (a[i] == "--ident-code") o.identCode = Number(value());
     else if (a[i] == "--comp-type") o.compType = Number(value());
     else if (a[i] == "--comp-level") o.compLevel = Number(value());
@@ -69,14 +89,29 @@ const char* KindName(orva::PictureKind k) {
   }
 }
 
-// Loads any picture kind as frames; layered files keep their layers when asked.
-orva::PictureKind LoadAny(const std::string& path, orva::TVornFrameList& list, bool keepLayers, bool convert) {
+struct Loaded {
+  orva::PictureKind kind = orva::PictureKind::Unknown;
+  bool xml = false;  // layered pictures: the XML-headed generation
+};
+
+// Loads a picture as frames, chosen by its extension as the player does;
+// layered files keep their layers when asked. Other extensions are refused.
+Loaded LoadByExtension(const std::string& path, orva::TVornFrameList& list, bool keepLayers, bool convert) {
+  const std::string ext = orva::cp932::ToLower(orva::paths::ExtractHostExt(path));
+  if (!orva::TVornFrameList::LoadsByName(ext))
+    throw OrvaError::Utf8(path + ": not a picture name (the extension must be .vor, .png, .bmp, .dib, .jpg, .jpeg or .gif)");
   orva::TMxMemoryStream m;
   m.LoadFromFile(path);
-  const orva::PictureKind kind = orva::SniffPicture(m.Bytes());
-  if (kind == orva::PictureKind::Vorn) list.LoadFromStream(m, false, keepLayers, convert);
-  else list.LoadPicture(m.Bytes(), convert);
-  return kind;
+  Loaded loaded;
+  const auto& bytes = m.Bytes();
+  if (ext == ".vor") {
+    loaded.kind = orva::PictureKind::Vorn;
+    loaded.xml = bytes.size() >= 5 && std::memcmp(bytes.data(), "VornX", 5) == 0;
+  } else {
+    loaded.kind = orva::SniffPicture(bytes);
+  }
+  list.LoadByName(ext, m, false, keepLayers, convert);
+  return loaded;
 }
 
 // A 0x00BBGGRR colour as scripts write it, or "none".
@@ -91,10 +126,10 @@ int Info(const Options& o) {
   if (o.positional.size() != 1) throw OrvaError::Utf8(kImageUsage);
   const std::string& path = o.positional[0];
   orva::TVornFrameList list(o.identCode);
-  const orva::PictureKind kind = LoadAny(path, list, true, false);
-  std::printf("format: %s", KindName(kind));
-  if (kind == orva::PictureKind::Vorn)
-    std::printf(" (%s generation, version %d)", list.Version >= 200 ? "XML" : "record", list.Version);
+  const Loaded loaded = LoadByExtension(path, list, true, false);
+  std::printf("format: %s", KindName(loaded.kind));
+  if (loaded.kind == orva::PictureKind::Vorn)
+    std::printf(" (%s generation, version %d)", loaded.xml ? "XML" : "record", list.Version);
   std::printf("\nframes: %d\n", list.Count());
   for (int i = 0; i < list.Count(); ++i) {
     orva::TVornFrame& f = list.Frame(i);
@@ -114,7 +149,7 @@ int Info(const Options& o) {
 int Decode(const Options& o) {
   if (o.positional.size() != 2) throw OrvaError::Utf8(kImageUsage);
   orva::TVornFrameList list(o.identCode);
-  LoadAny(o.positional[0], list, false, true);
+  LoadByExtension(o.positional[0], list, false, true);
   orva::TVornFrame& f = list.Frame(o.frame);
   orva::TDIBX alpha;
   orva::CopyAlphaToSurface(f, alpha);
@@ -125,10 +160,24 @@ int Decode(const Options& o) {
 }
 
 int Encode(const Options& o) {
-  if (o.positional.size() != 2) throw OrvaError::Utf8(kImageUsage);
+  if (o.positional.size() < 2) throw OrvaError::Utf8(kImageUsage);
   orva::TVornFrameList list(o.identCode);
-  LoadAny(o.positional[0], list, true, false);
-  list.SaveToFile(o.positional[1], o.compType, o.compLevel);
+  for (size_t i = 0; i + 1 < o.positional.size(); ++i) {
+    orva::TVornFrameList input(o.identCode);
+    LoadByExtension(o.positional[i], input, true, false);
+    if (i == 0) {
+      list.BGColor = input.BGColor;
+      list.NotFillBG = input.NotFillBG;
+    }
+    for (auto& frame : input.Frames) list.Frames.push_back(std::move(frame));
+  }
+  if (!o.delays.empty()) {
+    if (o.delays.size() != 1 && o.delays.size() != list.Frames.size())
+      throw OrvaError::Utf8("--delay gives " + std::to_string(o.delays.size()) + " delays for " +
+                            std::to_string(list.Frames.size()) + " frames");
+    for (size_t i = 0; i < list.Frames.size(); ++i) list.Frames[i]->Delay = o.delays[o.delays.size() == 1 ? 0 : i];
+  }
+  list.SaveToFile(o.positional.back(), o.compType, o.compLevel);
   return 0;
 }
 
