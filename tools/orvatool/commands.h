@@ -17,5 +17,6 @@ int RunExpr(const Args& args);
 int RunImage(const Args& args);
 int RunWipe(const Args& args);
 int RunMedia(const Args& args);
+int RunMidi(const Args& args);
 
 }  // namespace orvatool

@@ -25,6 +25,7 @@ const Command kCommands[] = {
     {"image", orvatool::RunImage, "info|decode|encode pictures and layered pictures"},
     {"wipe", orvatool::RunWipe, "render frames of a screen transition"},
     {"media", orvatool::RunMedia, "info|decode sounds and videos"},
+    {"midi", orvatool::RunMidi, "info|dump|render|make MIDI files"},
 };
 
 void Usage(FILE* out) {
