@@ -22,7 +22,7 @@ inline std::vector<int16_t> WaveSamples(const std::string& file) {
 
 // The loudest sample of each millisecond (both channels).
 inline std::vector<int> PeakPerMs(const std::vector<int16_t>& s) {
-  std::vector<int> peaks(s.size() / 2 / 44 + 1, 0);
+  std::vector<int> peaks(s.size() / 2 * 10 / 441 + 1, 0);
   for (size_t i = 0; i < s.size(); ++i) {
     int& p = peaks[i / 2 * 10 / 441];
     p = std::max(p, std::abs(static_cast<int>(s[i])));

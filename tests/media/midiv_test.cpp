@@ -7,6 +7,7 @@
 
 #include "media/midiv.h"
 #include "midirig.h"
+#include "testsupport.h"
 
 namespace orva::media {
 namespace {
@@ -107,7 +108,7 @@ TEST(MidiReader, RefusedFilesLoadAsEmptySongs) {
     std::vector<uint8_t> bytes;
     const char* why;
   } cases[] = {
-      {"not a MIDI file (a .sgt)", orvatest::Bytes("DMUS\x10\0\0\0segment"), "MThd"},
+      {"not a MIDI file (a .sgt)", orvatest::Bytes("DMUS segment data"), "MThd"},
       {"nothing", {}, "MThd"},
       {"header cut short", std::vector<uint8_t>(valid.begin(), valid.begin() + 12), "cut short"},
       {"division 0", withDivision(0), "division 0"},

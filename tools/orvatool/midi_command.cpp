@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "common/errors.h"
 #include "common/streams.h"
+#include "media/mediasettings.h"
 #include "media/midinotes.h"
 #include "media/midiplayv.h"
 #include "media/midisynth.h"
