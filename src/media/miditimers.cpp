@@ -41,9 +41,9 @@ void TMidiTicker::SetEnabled(bool on) {
 void TMidiTicker::RunTickLocked(std::unique_lock<std::mutex>& lock) {
   if (!enabled_ || !callback_) return;
   ticking_ = true;
-  Callback tick = callback_;
   lock.unlock();
-  tick();
+  // The callback changes only under a hold, which waits for this tick.
+  callback_();
   lock.lock();
   ticking_ = false;
   changed_.notify_all();

@@ -94,6 +94,11 @@ void TMidiMsgEvents::Insert(size_t at, std::span<const uint8_t> bytes, TMidiKind
   events_.insert(events_.begin() + static_cast<ptrdiff_t>(std::min(at, events_.size())), e);
 }
 
+void TMidiMsgEvents::Reserve(size_t events, size_t bytes) {
+  events_.reserve(events);
+  pool_.reserve(bytes);
+}
+
 void TMidiMsgEvents::Clear() {
   events_.clear();
   pool_.clear();
@@ -144,12 +149,19 @@ void TMidiV::Parse(std::span<const uint8_t> file) {
   uint64_t pos = 8 + std::max<uint64_t>(6, headerLength);
   int32_t sequence = 0;
   int tracks = 0;
+  // Room for what a file of this size usually holds (about one event in
+  // three bytes), within reason for large ones.
+  const size_t guess = std::min<size_t>(file.size(), size_t{8} << 20);
+  events_.Reserve(guess / 3 + 32, guess);
+  // Each track's events are in order already: where each one starts.
+  std::vector<size_t> runs;
   while (tracks < trackCount_ && pos + 8 <= file.size()) {
     const uint64_t length = Be32(d + pos + 4);
     const uint64_t start = pos + 8;
     const uint64_t end = std::min<uint64_t>(start + length, file.size());
     if (std::memcmp(d + pos, "MTrk", 4) == 0) {
       if (start + length > file.size()) problems_.push_back("track " + std::to_string(tracks) + ": cut short");
+      runs.push_back(events_.Count());
       ReadTrack(file.subspan(start, end - start), tracks, sequence);
       ++tracks;
     }
@@ -159,10 +171,23 @@ void TMidiV::Parse(std::span<const uint8_t> file) {
     problems_.push_back("the header names " + std::to_string(trackCount_) + " tracks; the file holds " +
                         std::to_string(tracks));
 
+  // Sorted by tick, then parse order: the tracks' runs merged in pairs.
   auto& list = events_.List();
-  std::sort(list.begin(), list.end(), [](const TMidiMsgEvent& a, const TMidiMsgEvent& b) {
+  auto before = [](const TMidiMsgEvent& a, const TMidiMsgEvent& b) {
     return a.tick != b.tick ? a.tick < b.tick : a.sequence < b.sequence;
-  });
+  };
+  runs.push_back(list.size());
+  while (runs.size() > 2) {
+    std::vector<size_t> merged;
+    for (size_t i = 0; i + 2 < runs.size(); i += 2) {
+      std::inplace_merge(list.begin() + static_cast<ptrdiff_t>(runs[i]), list.begin() + static_cast<ptrdiff_t>(runs[i + 1]),
+                         list.begin() + static_cast<ptrdiff_t>(runs[i + 2]), before);
+      merged.push_back(runs[i]);
+    }
+    if (runs.size() % 2 == 0) merged.push_back(runs[runs.size() - 2]);
+    merged.push_back(runs.back());
+    runs = std::move(merged);
+  }
   if (!ComputeTimes()) return Refuse("longer than 2147483647 ms");
   InsertVolumes();
   songLength_ = events_.Empty() ? 0 : events_[events_.Count() - 1].time;

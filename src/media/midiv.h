@@ -62,6 +62,7 @@ class TMidiMsgEvents {
   // Puts an event with `bytes` before index `at`.
   void Insert(size_t at, std::span<const uint8_t> bytes, TMidiKind kind, const TMidiStdData& timing);
   void Clear();
+  void Reserve(size_t events, size_t bytes);
 
  private:
   uint32_t Store(std::span<const uint8_t> bytes);
