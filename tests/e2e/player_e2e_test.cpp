@@ -47,6 +47,9 @@ TEST(PlayerEndToEnd, TheDemoPlaysToItsEnd) {
   EXPECT_NE(vars.find("{\"name\": \"midiports\", \"type\": \"string\", \"value\": \"MIDIマッパー,FluidSynth\"}"),
             std::string::npos)
       << vars;
+  EXPECT_NE(vars.find("{\"name\": \"chosenport\", \"type\": \"string\", \"value\": \"FluidSynth\"}"),
+            std::string::npos)
+      << vars;
   EXPECT_NE(vars.find("{\"name\": \"midiport\", \"type\": \"string\", \"value\": \"MIDIマッパー\"}"),
             std::string::npos)
       << vars;
