@@ -104,3 +104,39 @@ TEST(MidiSynth, EventsFallOnTheTenMillisecondStepsWhateverTheBlock) {
 
 }  // namespace
 }  // namespace orva::media
+
+namespace orva::media {
+namespace {
+
+TEST(MidiPorts, TheSoundFontIsTheFirstThatIsThere) {
+  orvatest::TempDir dir;
+  for (const char* name : {"mine.sf2", "game.sf2", "TimGM6mb.sf2", "FluidR3_GM.sf2"}) orvatest::WriteFile(dir / name, "x");
+  struct Case {
+    std::string override, configured, want;
+  } cases[] = {
+      {dir / "mine.sf2", dir / "game.sf2", dir / "mine.sf2"},
+      {dir / "gone.sf2", dir / "game.sf2", dir / "game.sf2"},
+      {"", "", dir / "TimGM6mb.sf2"},  // default-GM.sf2 first, but it is not there
+      {"", dir.path(), dir / "TimGM6mb.sf2"},  // a folder is no SoundFont
+  };
+  for (const Case& c : cases) EXPECT_EQ(FindSoundFont(c.override, c.configured, dir.path()), c.want);
+  orvatest::WriteFile(dir / "default-GM.sf2", "x");
+  EXPECT_EQ(FindSoundFont("", "", dir.path()), dir / "default-GM.sf2");
+  EXPECT_EQ(FindSoundFont("", "", dir / "nothing"), "");
+}
+
+TEST(MidiPorts, DeviceNamesAreCp932OfAtMost32Characters) {
+  struct Case {
+    std::string utf8, want;
+  } cases[] = {
+      {"Midi Through Port-0", "Midi Through Port-0"},
+      {"シンセ 1", Sys("シンセ 1")},
+      {std::string(40, 'a'), std::string(32, 'a')},
+      {"音" + std::string(40, 'b'), Sys("音") + std::string(31, 'b')},
+      {"Ünïcode ☃", "?n?code ?"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(MidiDeviceName(c.utf8), c.want) << c.utf8;
+}
+
+}  // namespace
+}  // namespace orva::media
