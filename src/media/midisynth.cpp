@@ -14,9 +14,11 @@ namespace orva::media {
 
 namespace {
 
+// Errors are the user's business; warnings (an instrument a song asks for
+// that the bank lacks, for one) and notes go to the trace.
 void FluidLog(int level, const char* message, void*) {
   const std::string line = std::string("synthesizer: ") + (message ? message : "");
-  if (level <= FLUID_WARN) log::Warning(line);
+  if (level <= FLUID_ERR) log::Warning(line);
   else MediaLog(line);
 }
 

@@ -76,8 +76,8 @@ class TFluidSynthPort : public IMidiOut, public IWavRenderer {
   std::vector<float> scratch_;
 };
 
-// FluidSynth's log lines go to ours (errors and warnings as warnings, the
-// rest to the trace). Called by the port; safe to call more than once.
+// FluidSynth's log lines go to ours (errors as warnings, the rest to the
+// trace). Called by the port; safe to call more than once.
 void RouteFluidSynthLog();
 
 }  // namespace orva::media
