@@ -19,8 +19,10 @@ function(orva_add_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} orva_testsupport GTest::gmock GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
     ORVA_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
+  # MIDI sounds the same on every machine: the tests name their SoundFont.
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1")
+    PROPERTIES ENVIRONMENT
+      "ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1;ORVA_SOUNDFONT=/usr/share/sounds/sf2/TimGM6mb.sf2")
 endfunction()
 
 # orva_add_fuzzer(NAME SOURCE file.cpp LIBS orva_storage ...)

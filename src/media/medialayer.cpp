@@ -4,6 +4,7 @@
 
 #include "common/log.h"
 #include "media/ffbackend.h"
+#include "media/midisynth.h"
 
 namespace orva::media {
 
@@ -80,8 +81,20 @@ void TMediaLayer::Init(const std::function<void()>& createScreen, std::function<
   log::StepMarker("MediaInit:14");
   cdda_ = std::make_unique<TCddaManager>(context_);
   log::StepMarker("MediaInit:15");
+  std::unique_ptr<IMidiSystem> ports;
+  if (config_.makeMidiSystem) {
+    ports = config_.makeMidiSystem(*mixer_);
+  } else {
+    TMidiSystemConfig mc;
+    mc.mixer = mixer_.get();
+    mc.soundFont = FindSoundFont(config_.soundFontOverride, config_.settings.midiSoundFont);
+    mc.desktopPorts = config_.desktopMidiPorts;
+    ports = MakeMidiSystem(mc);
+  }
+  midi_ = std::make_unique<TMidiManager>(context_, std::move(ports));
+  midi_->SetTerminatingQuery(config_.terminating);
   log::StepMarker("MediaInit:16");
-  soundManagers_ = {wmp_.get(), ogg_.get(), cdda_.get()};
+  soundManagers_ = {wmp_.get(), ogg_.get(), cdda_.get(), midi_.get()};
   started_ = true;
 }
 
@@ -100,6 +113,7 @@ void TMediaLayer::Final(const std::function<void()>& freeScreen) {
   log::StepMarker("CddaMan.Free");
   cdda_.reset();
   log::StepMarker("MidiMan.Free");
+  midi_.reset();
   log::StepMarker("orvaFinal");
   if (backend_) backend_->Final();
   if (mixer_) mixer_->CloseDevice();
@@ -140,6 +154,14 @@ void TMediaLayer::Resume() { Activate(); }
 
 void TMediaLayer::SetSoundEnabled(bool on) {
   for (TMediaManager* m : soundManagers_) m->SetEnabled(on);
+}
+
+void TMediaLayer::CloseMidiForSwitch() {
+  if (midi_) midi_->CloseForScreenSwitch();
+}
+
+void TMediaLayer::ReopenMidiAfterSwitch() {
+  if (midi_) midi_->ReopenAfterScreenSwitch();
 }
 
 void TMediaLayer::DeviceRestored() {

@@ -16,6 +16,7 @@
 #include "media/cdda.h"
 #include "media/mediamanagers.h"
 #include "media/mediasettings.h"
+#include "media/midimanager.h"
 #include "media/wavdevices.h"
 #include "media/wavouts.h"
 
@@ -34,6 +35,16 @@ class TMediaLayer {
     std::string audioOut;  // a .wav file receiving every frame the device plays
     // Makes the back end; null: FFmpeg through the mixer.
     std::function<std::unique_ptr<IMediaBackend>(TWavOut&)> makeBackend;
+    // MIDI: the General MIDI bank named by the user (ORVA_SOUNDFONT; before
+    // the run configuration's and the installed ones), whether the desktop's
+    // sequencer ports are listed (runs with a window), and whether the
+    // program is shutting down.
+    std::string soundFontOverride;
+    bool desktopMidiPorts = false;
+    std::function<bool()> terminating;
+    // Makes the MIDI ports; null: the synthesizer into the mixer, and the
+    // desktop's ports when asked for.
+    std::function<std::unique_ptr<IMidiSystem>(TWavOut&)> makeMidiSystem;
   };
 
   explicit TMediaLayer(Config config);
@@ -71,12 +82,17 @@ class TMediaLayer {
   // the managers restore theirs.
   void DeviceRestored();
 
-  // The managers that follow sound on and off (MIDI adds its own).
+  // The managers that follow sound on and off.
   void AddSoundManager(TMediaManager* manager) { soundManagers_.push_back(manager); }
+  // Around a screen switch: the MIDI port closes first and opens again
+  // after, the song going on where it was.
+  void CloseMidiForSwitch();
+  void ReopenMidiAfterSwitch();
 
   TWmpManager* Wmp() { return wmp_.get(); }
   TOggManager* Ogg() { return ogg_.get(); }
   TCddaManager* Cdda() { return cdda_.get(); }
+  TMidiManager* Midi() { return midi_.get(); }
   TVideoManager* Video() { return video_.get(); }
   TWavOut* Mixer() { return mixer_.get(); }
   IMediaBackend* Backend() { return backend_.get(); }
@@ -96,6 +112,7 @@ class TMediaLayer {
   std::unique_ptr<TWmpManager> wmp_;
   std::unique_ptr<TOggManager> ogg_;
   std::unique_ptr<TCddaManager> cdda_;
+  std::unique_ptr<TMidiManager> midi_;
   std::vector<TMediaManager*> soundManagers_;
   bool started_ = false;
 };

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 
 namespace orva::media {
 
@@ -17,6 +18,9 @@ struct TMediaSettings {
   int32_t delayTime = 500;
   // [Video] "UseWMP": videos still play as one kind of item.
   bool useWmp = false;
+  // [Midi] "SoundFont": the General MIDI bank (host path; "" looks for the
+  // installed ones).
+  std::string midiSoundFont;
 
   static constexpr int32_t kNativeDelayMs = 20;
 

@@ -7,6 +7,7 @@
 #include "common/log.h"
 #include "common/paths.h"
 #include "media/medialayer.h"
+#include "platform/host.h"
 #include "expr/paramcollection.h"
 #include "expr/sysfuncs.h"
 #include "expr/sysfuncs_library.h"
@@ -59,8 +60,22 @@ class TGameRuntime::Source : public TCallStackVarSource {
   TLocalTime Now() override { return Fixed() ? FixedLocalTime(rt_.GameTime()) : TClockSystemVarSource::Now(); }
   bool FullScreen() override { return rt_.view_ && rt_.view_->Platform().display->IsFullScreen(); }
 
+  // The MIDI ports: none until the media layer has started.
+  std::string MidiPort() override {
+    media::TMidiManager* m = Midi();
+    return m ? m->PortName() : "";
+  }
+  void SetMidiPort(const std::string& name) override {
+    if (media::TMidiManager* m = Midi()) m->SelectPortByName(name);
+  }
+  std::vector<std::string> MidiPorts() override {
+    media::TMidiManager* m = Midi();
+    return m ? m->PortNames() : std::vector<std::string>{};
+  }
+
  private:
   bool Fixed() const { return rt_.view_ && rt_.view_->Options().fixedDelta.has_value(); }
+  media::TMidiManager* Midi() { return rt_.media_ ? rt_.media_->Midi() : nullptr; }
   TGameRuntime& rt_;
 };
 
@@ -157,6 +172,12 @@ media::TMediaLayer& TGameRuntime::MediaLayer() {
     if (!o.cdDir.empty()) c.cdFolders.push_back(o.cdDir);
     c.cdFolders.push_back(paths::JoinHost(view_->GameFolder(), "cd"));
     c.cdFolders.push_back(view_->GameFolder());
+    // MIDI: the user's General MIDI bank first; the desktop's sequencer
+    // ports only with a window, so a headless run lists the same ports on
+    // every machine.
+    c.soundFontOverride = platform::ProcessEnvironment()("ORVA_SOUNDFONT").value_or("");
+    c.desktopMidiPorts = !o.headless;
+    c.terminating = [this] { return Terminating(); };
     media_ = std::make_unique<media::TMediaLayer>(std::move(c));
   }
   return *media_;
@@ -203,6 +224,14 @@ void TGameRuntime::ResumeSuspendedMedia() {
 
 void TGameRuntime::RestoreMedia() {
   if (media_) media_->DeviceRestored();
+}
+
+void TGameRuntime::CloseMidiForSwitch() {
+  if (media_) media_->CloseMidiForSwitch();
+}
+
+void TGameRuntime::ReopenMidiAfterSwitch() {
+  if (media_) media_->ReopenMidiAfterSwitch();
 }
 
 void TGameRuntime::FinalizeMedia(const std::function<void()>& freeScreen) {

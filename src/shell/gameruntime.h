@@ -47,6 +47,8 @@ class TGameRuntime : public TRuntimeHooks, public IScriptHost {
   void SuspendMedia() override;
   void ResumeSuspendedMedia() override;
   void RestoreMedia() override;
+  void CloseMidiForSwitch() override;
+  void ReopenMidiAfterSwitch() override;
   void FinalizeMedia(const std::function<void()>& freeScreen) override;
 
   // IScriptHost

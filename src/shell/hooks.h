@@ -79,6 +79,11 @@ class TRuntimeHooks {
   virtual void ReloadSurfaces() {}  // registry recreates surfaces and reloads pictures
   virtual void SuspendMedia() {}
   virtual void ResumeSuspendedMedia() {}
+  // The MIDI port closes before the screen switches (a playing song
+  // remembers where it was) and opens again once the window has its new
+  // bounds, the song going on from there.
+  virtual void CloseMidiForSwitch() {}
+  virtual void ReopenMidiAfterSwitch() {}
   // The sound device was lost and has been opened again.
   virtual void RestoreMedia() {}
 

@@ -304,6 +304,7 @@ void TFormView::SetFullScreen(bool on) {
   platform::IDisplay& display = *platform_.display;
   if (on == display.IsFullScreen()) return;
   try {
+    hooks_.CloseMidiForSwitch();
     const std::string step = on ? "SetFullScreen.Full" : "SetFullScreen.Normal";
     log::StepMarker(step);
     log::StepMarker(step + ".Bases.FreeDX");
@@ -324,6 +325,7 @@ void TFormView::SetFullScreen(bool on) {
       }
     }
     log::StepMarker("SetFullScreen.SetBounds");
+    hooks_.ReopenMidiAfterSwitch();
     log::StepMarker("SetFullScreen.Bases.Reload");
     hooks_.ReloadSurfaces();
     log::StepMarker("SetFullScreen.MediaResume");

@@ -46,6 +46,16 @@ TEST(PlayerEndToEnd, TheDemoPlaysToItsEnd) {
   EXPECT_NE(vars.find("{\"name\": \"square\", \"type\": \"int\", \"value\": 3025}"), std::string::npos) << vars;
   EXPECT_NE(vars.find("\"value\": \"こんにちは, Orva\""), std::string::npos) << vars;
   EXPECT_NE(vars.find("{\"name\": \"seconds\", \"type\": \"int\", \"value\": 3}"), std::string::npos) << vars;
+  // The MIDI ports a headless run lists, on every machine.
+  EXPECT_NE(vars.find("{\"name\": \"midiports\", \"type\": \"string\", \"value\": \"MIDIマッパー,FluidSynth\"}"),
+            std::string::npos)
+      << vars;
+  EXPECT_NE(vars.find("{\"name\": \"chosenport\", \"type\": \"string\", \"value\": \"FluidSynth\"}"),
+            std::string::npos)
+      << vars;
+  EXPECT_NE(vars.find("{\"name\": \"midiport\", \"type\": \"string\", \"value\": \"MIDIマッパー\"}"),
+            std::string::npos)
+      << vars;
   // The text and array functions' page.
   for (const char* want : {"\"value\": \"語テ\"", "\"value\": \"6,9\"", "\"value\": \"ガイド　Ｎｏ．１\"",
                            "\"value\": \"ABC ｶﾞｲﾄﾞ\"", "\"value\": \"表示.ogg\"", "\"value\": \"007/00FF\"",

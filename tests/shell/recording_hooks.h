@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/log.h"
 #include "shell/hooks.h"
 
 namespace orvatest {
@@ -78,6 +79,9 @@ class RecordingHooks : public orva::TRuntimeHooks {
     freeScreen();
   }
   void RestoreMedia() override { calls.push_back("RestoreMedia"); }
+  // Into the trace too, where their place among the step markers shows.
+  void CloseMidiForSwitch() override { orva::log::TraceLine("[hook] CloseMidiForSwitch"); }
+  void ReopenMidiAfterSwitch() override { orva::log::TraceLine("[hook] ReopenMidiAfterSwitch"); }
 };
 
 }  // namespace orvatest

@@ -291,10 +291,11 @@ TEST_F(ViewTest, AltEnterSwitchesToFullScreenAndBack) {
   view->Dispatch(Key(EventType::KeyDown, vk::kReturn, platform::kModAlt));
   EXPECT_TRUE(display_->IsFullScreen());
   EXPECT_EQ(steps, (std::vector<std::string>{
-                       "[step] SetFullScreen", "[step] SetFullScreen.Full", "[step] SetFullScreen.Full.Bases.FreeDX",
-                       "[step] SetFullScreen.Full.MediaSuspend", "[step] SetFullScreen.Full.ScreenMan.FreeDX",
-                       "[step] SetFullScreen.Full.StoreWindow", "[step] SetFullScreen.Full.SetScreenManIndex",
-                       "[step] SetFullScreen.SetBounds", "[step] SetFullScreen.Bases.Reload",
+                       "[step] SetFullScreen", "[hook] CloseMidiForSwitch", "[step] SetFullScreen.Full",
+                       "[step] SetFullScreen.Full.Bases.FreeDX", "[step] SetFullScreen.Full.MediaSuspend",
+                       "[step] SetFullScreen.Full.ScreenMan.FreeDX", "[step] SetFullScreen.Full.StoreWindow",
+                       "[step] SetFullScreen.Full.SetScreenManIndex", "[step] SetFullScreen.SetBounds",
+                       "[hook] ReopenMidiAfterSwitch", "[step] SetFullScreen.Bases.Reload",
                        "[step] SetFullScreen.MediaResume"}));
   EXPECT_EQ(hooks.Count("FreeSurfaces"), 1);
   EXPECT_EQ(hooks.Count("ReloadSurfaces"), 1);
@@ -302,8 +303,9 @@ TEST_F(ViewTest, AltEnterSwitchesToFullScreenAndBack) {
   steps.clear();
   view->MenuAction(TMenuAction::FullScreen);
   EXPECT_FALSE(display_->IsFullScreen());
-  EXPECT_EQ(steps.at(1), "[step] SetFullScreen.Normal");
-  EXPECT_EQ(steps.at(5), "[step] SetFullScreen.Normal.RestoreWindow");
+  EXPECT_EQ(steps.at(1), "[hook] CloseMidiForSwitch");
+  EXPECT_EQ(steps.at(2), "[step] SetFullScreen.Normal");
+  EXPECT_EQ(steps.at(6), "[step] SetFullScreen.Normal.RestoreWindow");
 
   steps.clear();
   view->SetFullScreen(false);  // already windowed: nothing but the marker

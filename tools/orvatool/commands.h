@@ -18,5 +18,6 @@ int RunImage(const Args& args);
 int RunWipe(const Args& args);
 int RunTable(const Args& args);
 int RunMedia(const Args& args);
+int RunMidi(const Args& args);
 
 }  // namespace orvatool

@@ -26,6 +26,7 @@ const Command kCommands[] = {
     {"wipe", orvatool::RunWipe, "render frames of a screen transition"},
     {"table", orvatool::RunTable, "show what the player reads from a table file"},
     {"media", orvatool::RunMedia, "info|decode sounds and videos"},
+    {"midi", orvatool::RunMidi, "info|dump|render|make MIDI files"},
 };
 
 void Usage(FILE* out) {
